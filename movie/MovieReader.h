@@ -1,0 +1,120 @@
+// Portable QuickTime / ISO-BMFF movie reader. No Windows headers: builds into the exe and natively.
+// It never trusts a number from the file; every failure is a result value, never a crash.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace movie {
+
+// Random-access bytes. Reads past the end fail; a short read is a failure.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t Size() const = 0;
+    virtual bool ReadAt(uint64_t offset, void* dst, size_t count) = 0;
+};
+
+// A file opened read-only by its (ANSI / UTF-8) path; counts the bytes it reads.
+class FileSource : public ByteSource {
+public:
+    static std::unique_ptr<FileSource> Open(const std::string& path);
+    ~FileSource() override;
+    uint64_t Size() const override { return size_; }
+    bool ReadAt(uint64_t offset, void* dst, size_t count) override;
+    uint64_t BytesRead() const { return bytesRead_; }
+
+private:
+    FileSource() = default;
+    void* file_ = nullptr;
+    uint64_t size_ = 0;
+    uint64_t bytesRead_ = 0;
+};
+
+class MemorySource : public ByteSource {
+public:
+    MemorySource(const void* data, size_t size) : data_(static_cast<const uint8_t*>(data)), size_(size) {}
+    uint64_t Size() const override { return size_; }
+    bool ReadAt(uint64_t offset, void* dst, size_t count) override;
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+enum class ReadResult {
+    Ok,
+    IoError,       // the file could not be opened or read
+    NotMovie,      // no movie header, or the file is not of the family at all
+    Malformed,     // a size, count or offset that the bytes cannot back
+    BadTimeScale,  // a movie time scale of 0
+    Compressed,    // compressed movie header ('cmov')
+};
+const char* ResultText(ReadResult r);
+
+enum class TrackKind { Video, Sound, Other };
+
+struct SampleInfo {
+    uint64_t offset = 0;   // file offset of the sample's bytes
+    uint32_t size = 0;
+    uint64_t time = 0;     // decode time in media time-scale units
+    uint32_t duration = 0;
+    bool keyFrame = true;
+};
+
+struct Track {
+    uint32_t id = 0;
+    TrackKind kind = TrackKind::Other;
+    uint32_t handler = 0;          // 'vide', 'soun', ...
+    uint32_t codec = 0;            // fourcc of the first sample description, 0 if none
+    uint32_t mediaTimeScale = 0;
+    uint64_t mediaDuration = 0;    // in media time-scale units
+    uint64_t duration = 0;         // track duration in movie time-scale units (tkhd)
+    double width = 0, height = 0;  // track dimensions (tkhd, 16.16)
+    int32_t matrix[9] = {0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000};
+    // First sample description's details.
+    uint16_t sampleWidth = 0, sampleHeight = 0;             // video
+    uint16_t channels = 0, sampleBits = 0;                  // sound
+    uint32_t sampleRate = 0;                                // sound, whole Hz
+    std::vector<uint8_t> codecConfig;                       // avcC / esds / ... payload, if any
+
+    // Sample tables, as stored.
+    struct TimeToSample { uint32_t count, delta; };
+    struct SampleToChunk { uint32_t firstChunk, samplesPerChunk, descriptionIndex; };
+    std::vector<TimeToSample> stts;
+    std::vector<SampleToChunk> stsc;
+    uint32_t uniformSampleSize = 0;  // stsz sample size; 0 means sizes[] holds each
+    uint32_t sampleCount = 0;
+    std::vector<uint32_t> sizes;
+    std::vector<uint64_t> chunkOffsets;  // stco or co64
+    std::vector<uint32_t> syncSamples;   // stss, 1-based; empty: every sample is a key frame
+    bool hasSyncTable = false;
+
+    size_t SampleCount() const { return sampleCount; }
+    // Sample n (0-based): its file offset, size, time and key-frame flag. False when n is out of
+    // range or the tables do not reach it.
+    bool Sample(size_t n, SampleInfo& out) const;
+};
+
+struct Movie {
+    uint32_t timeScale = 0;  // units per second, never 0 for a movie that was read
+    uint64_t duration = 0;   // in timeScale units (presentation duration where edit lists give one)
+    // Natural box in pixels: the bounds of the video tracks' dimensions (0,0 when none).
+    int32_t naturalWidth = 0, naturalHeight = 0;
+    std::vector<Track> tracks;
+    uint64_t bytesRead = 0;  // bytes the reader took from the source
+};
+
+// Reads the movie structure: the top-level atom headers and the 'moov', never the media data.
+ReadResult ReadMovie(ByteSource& source, Movie& out);
+ReadResult ReadMovieFile(const std::string& path, Movie& out);
+
+inline constexpr uint32_t FourCC(const char (&s)[5]) {
+    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) | (uint32_t(uint8_t(s[2])) << 8) |
+           uint32_t(uint8_t(s[3]));
+}
+
+}  // namespace movie
