@@ -62,6 +62,7 @@ struct SampleInfo {
     uint32_t size = 0;
     uint64_t time = 0;     // decode time in media time-scale units
     uint32_t duration = 0;
+    uint32_t chunk = 0;    // 0-based chunk index (stco/co64 entry)
     bool keyFrame = true;
 };
 
@@ -73,13 +74,23 @@ struct Track {
     uint32_t mediaTimeScale = 0;
     uint64_t mediaDuration = 0;    // in media time-scale units
     uint64_t duration = 0;         // track duration in movie time-scale units (tkhd)
+    bool enabled = true;           // tkhd flag 1
+    bool selfContained = true;     // every data reference is "in this file" (dref flag 1)
     double width = 0, height = 0;  // track dimensions (tkhd, 16.16)
     int32_t matrix[9] = {0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000};
     // First sample description's details.
     uint16_t sampleWidth = 0, sampleHeight = 0;             // video
     uint16_t channels = 0, sampleBits = 0;                  // sound
     uint32_t sampleRate = 0;                                // sound, whole Hz
-    std::vector<uint8_t> codecConfig;                       // avcC / esds / ... payload, if any
+    uint32_t codecConfigType = 0;                           // 'avcC', 'esds', ... or 0
+    std::vector<uint8_t> codecConfig;                       // that atom's body, as stored
+
+    // Edit list (elst), as stored; segment durations are in movie time-scale units.
+    struct Edit { uint64_t segmentDuration; int64_t mediaTime; int32_t mediaRate; };
+    std::vector<Edit> edits;
+    bool hasEditList = false;
+    // Track length as presented: the sum of the edit segments with an edit list, else duration.
+    uint64_t PresentationDuration() const;
 
     // Sample tables, as stored.
     struct TimeToSample { uint32_t count, delta; };
@@ -90,25 +101,42 @@ struct Track {
     uint32_t sampleCount = 0;
     std::vector<uint32_t> sizes;
     std::vector<uint64_t> chunkOffsets;  // stco or co64
-    std::vector<uint32_t> syncSamples;   // stss, 1-based; empty: every sample is a key frame
+    std::vector<uint32_t> syncSamples;   // stss, 1-based, sorted; without the table every sample is a key frame
     bool hasSyncTable = false;
+    uint64_t dataEnd = 0;  // size of the file the offsets point into; samples must end within it
 
     size_t SampleCount() const { return sampleCount; }
     // Sample n (0-based): its file offset, size, time and key-frame flag. False when n is out of
-    // range or the tables do not reach it.
+    // range, the tables do not reach it or its bytes would end past dataEnd. Sequential access is
+    // O(1) per sample (a small cursor remembers the last position); random access walks the tables.
     bool Sample(size_t n, SampleInfo& out) const;
+
+private:
+    struct SampleCursor {
+        size_t sttsEntry = 0; uint64_t sttsFirstSample = 0; uint64_t sttsFirstTime = 0;
+        size_t stscEntry = 0; uint64_t stscFirstSample = 0;
+        bool haveLast = false; size_t lastSample = 0; uint32_t lastChunk = 0; uint64_t lastOffset = 0;
+    };
+    mutable SampleCursor cursor_;
 };
 
 struct Movie {
     uint32_t timeScale = 0;  // units per second, never 0 for a movie that was read
     uint64_t duration = 0;   // in timeScale units (presentation duration where edit lists give one)
-    // Natural box in pixels: the bounds of the video tracks' dimensions (0,0 when none).
+    // Natural box in pixels: the largest width and the largest height among the enabled video
+    // tracks' tkhd dimensions, rounded (0,0 when there is none). Track matrices are not applied.
     int32_t naturalWidth = 0, naturalHeight = 0;
-    std::vector<Track> tracks;
+    std::vector<Track> tracks;  // one per 'trak', in file order
+    bool fragmented = false;    // 'mvex' present: samples live in movie fragments (not read)
+    uint64_t moovOffset = 0, moovSize = 0;  // the 'moov' atom, header included
+    uint32_t topLevelAtoms = 0;             // top-level atom headers read
     uint64_t bytesRead = 0;  // bytes the reader took from the source
 };
 
 // Reads the movie structure: the top-level atom headers and the 'moov', never the media data.
+// Duration: the movie header's, unless some track has an edit list; then the longest track
+// presentation (edit-list sum, or tkhd duration for a track without one), as QuickTime derives it.
+// On failure `out` is left in an unspecified but valid state.
 ReadResult ReadMovie(ByteSource& source, Movie& out);
 ReadResult ReadMovieFile(const std::string& path, Movie& out);
 
