@@ -1,0 +1,51 @@
+#include "app/ClipHarborApp.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/CommandLine.h"
+#include "app/DriveScan.h"
+#include "resources/resource.h"
+#include "ui/ClipHarborDlg.h"
+
+bool BuildDeviceList(int argc, char** argv, std::vector<std::string>& deviceRoots) {
+    StartDecision decision = DecideStart(argc, argv);
+    switch (decision.mode) {
+    case StartMode::ScanDrives:
+        deviceRoots = ScanDrivesForDevices();
+        if (deviceRoots.empty()) {
+            MessageBoxA(nullptr, LoadMessage(IDS_NO_DEVICE).c_str(), kStartupCaption, MB_OK);
+            return false;
+        }
+        return true;
+    case StartMode::Devices:
+        deviceRoots = std::move(decision.devices);
+        return true;
+    case StartMode::Refuse:
+        break;
+    }
+    MessageBoxA(nullptr, kDirectStartText, kStartupCaption, MB_OK);
+    return false;
+}
+
+int ClipHarborApp::InitInstance() {
+    InitCommonControls();
+    InitApplication();
+    EnableControlContainer();
+
+    // The window object exists (movie services started, player made) before the device list.
+    ClipHarborDlg dlg(nullptr);
+    std::vector<std::string> roots;
+    if (!BuildDeviceList(ArgCount(), Args(), roots)) return 0;
+    dlg.SetDevices(roots);
+
+    SetMainWindow(&dlg);
+    int result = 0;
+    try {
+        result = dlg.DoModal() == -1 ? 0 : 1;
+    } catch (...) {
+        result = 0;
+    }
+    SetMainWindow(nullptr);
+    return result;
+}

@@ -1,0 +1,57 @@
+// The application object: one per process, with a start-up routine that the program provides.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class Dialog;
+
+class Application {
+public:
+    Application();
+    virtual ~Application();
+
+    // Runs the start-up routine with the process's arguments (program name included) and answers
+    // its result.
+    int Run(HINSTANCE instance, int argc, char** argv);
+
+    static Application* Current();
+    // The module whose resources the program uses (the exe; in tests, the test exe).
+    static HINSTANCE ResourceInstance();
+
+    HWND MainWindow() const;
+    void SetMainWindow(Dialog* dialog) { mainWindow_ = dialog; }
+    int ArgCount() const { return argc_; }
+    char** Args() const { return argv_; }
+
+protected:
+    // The program's start-up routine: returns 1 after the main window has run, 0 otherwise.
+    virtual int InitInstance() = 0;
+    // The framework's own application start-up: OLE on this thread (pictures, the folder browser).
+    bool InitApplication();
+    // Dialogs that host ActiveX controls need OLE; our start-up has it already.
+    void EnableControlContainer();
+
+private:
+    Dialog* mainWindow_ = nullptr;
+    int argc_ = 0;
+    char** argv_ = nullptr;
+    bool oleStarted_ = false;
+};
+
+// Loads a message of the catalogue in the language the platform chose, in the ANSI code page.
+std::string LoadMessage(UINT id);
+
+// Shows the wait cursor while it lives; nests.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    static int Depth();
+
+private:
+    HCURSOR previous_;
+};

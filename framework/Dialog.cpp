@@ -1,0 +1,212 @@
+#include "framework/Dialog.h"
+
+#include "framework/Application.h"
+
+namespace {
+
+// The dialog whose window is being created on this thread; the CBT hook subclasses the first
+// window created while it is set, before that window sees WM_NCCREATE.
+thread_local Dialog* tCreating = nullptr;
+thread_local HHOOK tHook = nullptr;
+const char kDialogProp[] = "ClipHarbor.Dialog";
+
+Dialog* FromHandle(HWND hwnd) { return static_cast<Dialog*>(GetPropA(hwnd, kDialogProp)); }
+
+}  // namespace
+
+std::string Control::GetText() const {
+    int n = GetWindowTextLengthA(hwnd_);
+    std::string text(static_cast<size_t>(n > 0 ? n : 0) + 1, '\0');
+    int got = GetWindowTextA(hwnd_, text.data(), n + 1);
+    text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+Dialog::Dialog(UINT templateId, HWND owner) : templateId_(templateId), owner_(owner) {}
+
+Dialog::~Dialog() {
+    if (hwnd_ && IsWindow(hwnd_)) {
+        RemovePropA(hwnd_, kDialogProp);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+const Dialog::MessageMap* Dialog::GetMessageMap() const { return GetThisMessageMap(); }
+
+const Dialog::MessageMap* Dialog::GetThisMessageMap() {
+    static const MessageEntry entries[] = {
+        {EntryKind::Command, IDOK, BN_CLICKED, nullptr, &Dialog::OnOK, nullptr},
+        {EntryKind::Command, IDCANCEL, BN_CLICKED, nullptr, &Dialog::OnCancel, nullptr},
+        {EntryKind::End, 0, 0, nullptr, nullptr, nullptr},
+    };
+    static const MessageMap map{nullptr, entries};
+    return &map;
+}
+
+LRESULT CALLBACK Dialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && tCreating) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        Dialog* dlg = tCreating;
+        tCreating = nullptr;
+        dlg->hwnd_ = hwnd;
+        SetPropA(hwnd, kDialogProp, dlg);
+        dlg->superProc_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Dialog::StaticWindowProc)));
+    }
+    return CallNextHookEx(tHook, code, wParam, lParam);
+}
+
+HWND Dialog::CreateWindowFromTemplate(HWND owner) {
+    HINSTANCE instance = Application::ResourceInstance();
+    tCreating = this;
+    tHook = SetWindowsHookExA(WH_CBT, &Dialog::CreationHook, nullptr, GetCurrentThreadId());
+    HWND hwnd = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId_), owner, &Dialog::StaticDialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+    UnhookWindowsHookEx(tHook);
+    tHook = nullptr;
+    tCreating = nullptr;
+    if (!hwnd) hwnd_ = nullptr;
+    return hwnd;
+}
+
+HWND Dialog::CreateModeless() {
+    if (hwnd_ && IsWindow(hwnd_)) return hwnd_;
+    return CreateWindowFromTemplate(owner_);
+}
+
+INT_PTR Dialog::DoModal() {
+    HWND owner = owner_;
+    if (!owner) {
+        if (Application* app = Application::Current()) owner = app->MainWindow();
+        if (owner && !IsWindow(owner)) owner = nullptr;
+    }
+    bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    inModal_ = true;
+    modalEnded_ = false;
+    modalResult_ = -1;
+    HWND hwnd = CreateWindowFromTemplate(owner);
+    if (!hwnd) {
+        inModal_ = false;
+        return -1;
+    }
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    if (!modalEnded_ && IsWindow(hwnd) && !IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_SHOW);
+
+    MSG msg;
+    while (!modalEnded_ && IsWindow(hwnd)) {
+        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {  // WM_QUIT: end the run and leave the quit for the outer loop
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (!IsWindow(hwnd) || !IsDialogMessageA(hwnd, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (owner && IsWindow(hwnd) && GetActiveWindow() == hwnd) SetActiveWindow(owner);
+    inModal_ = false;
+    // The end of a modal run destroys the window through the overridable operation.
+    DestroyWindow();
+    return modalResult_;
+}
+
+void Dialog::EndModal(INT_PTR result) {
+    modalResult_ = result;
+    modalEnded_ = true;
+    if (hwnd_ && IsWindow(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+    PostMessageA(hwnd_, WM_NULL, 0, 0);  // wake the modal loop
+}
+
+void Dialog::DestroyWindow() {
+    if (hwnd_ && IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+}
+
+BOOL Dialog::OnInitDialog() {
+    DoDataExchange();
+    return TRUE;
+}
+
+void Dialog::OnOK() { EndModal(IDOK); }
+void Dialog::OnCancel() { EndModal(IDCANCEL); }
+
+void Dialog::BindControl(int id, Control& member) { member.Attach(GetDlgItem(hwnd_, id)); }
+
+LRESULT Dialog::Default() {
+    if (!superProc_ || !hwnd_) return 0;
+    return CallWindowProcA(superProc_, hwnd_, current_.message, current_.wParam, current_.lParam);
+}
+
+bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    for (const MessageMap* map = GetMessageMap(); map; map = map->base) {
+        for (const MessageEntry* e = map->entries; e->kind != EntryKind::End; ++e) {
+            switch (e->kind) {
+            case EntryKind::Message:
+                if (e->message == message) {
+                    result = (this->*(e->onMessage))(wParam, lParam);
+                    return true;
+                }
+                break;
+            case EntryKind::Command:
+                if (message == WM_COMMAND && e->message == LOWORD(wParam) && e->code == HIWORD(wParam)) {
+                    (this->*(e->onCommand))();
+                    result = 0;
+                    return true;
+                }
+                break;
+            case EntryKind::Notify:
+                if (message == WM_NOTIFY && lParam) {
+                    auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+                    if (e->message == hdr->idFrom && e->code == hdr->code) {
+                        result = (this->*(e->onNotify))(hdr);
+                        return true;
+                    }
+                }
+                break;
+            case EntryKind::End:
+                break;
+            }
+        }
+    }
+    return false;
+}
+
+LRESULT Dialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (Dispatch(message, wParam, lParam, result)) {
+        // A dialog answers WM_NOTIFY through DWLP_MSGRESULT as well as the window result.
+        if (message == WM_NOTIFY && hwnd_ && IsWindow(hwnd_)) SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+        return result;
+    }
+    return Default();
+}
+
+LRESULT CALLBACK Dialog::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Dialog* dlg = FromHandle(hwnd);
+    if (!dlg) return DefDlgProcA(hwnd, message, wParam, lParam);
+    Current saved = dlg->current_;
+    dlg->current_ = {message, wParam, lParam};
+    WNDPROC super = dlg->superProc_;
+    LRESULT result = dlg->WindowProc(message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        RemovePropA(hwnd, kDialogProp);
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
+        if (dlg->hwnd_ == hwnd) dlg->hwnd_ = nullptr;
+        dlg->modalEnded_ = true;
+    } else {
+        dlg->current_ = saved;
+    }
+    return result;
+}
+
+INT_PTR CALLBACK Dialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        Dialog* dlg = reinterpret_cast<Dialog*>(lParam);
+        if (!dlg) return TRUE;
+        if (!dlg->hwnd_) dlg->hwnd_ = hwnd;
+        return dlg->OnInitDialog();
+    }
+    return FALSE;
+}

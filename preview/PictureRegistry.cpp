@@ -1,0 +1,100 @@
+#include "preview/PictureRegistry.h"
+
+#include "framework/Application.h"
+
+PictureRegistry& Pictures() {
+    static PictureRegistry registry;
+    return registry;
+}
+
+LoadedPicture LoadPicture(HWND window, const void* bytes, DWORD length) {
+    LoadedPicture out;
+    if (!bytes || length == 0) return out;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
+    if (!block) return out;
+    void* dst = GlobalLock(block);
+    if (!dst) {
+        GlobalFree(block);
+        return out;
+    }
+    memcpy(dst, bytes, length);
+    GlobalUnlock(block);
+
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return out;
+    }
+    IPicture* picture = nullptr;
+    HRESULT hr = OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
+    stream->Release();
+    if (FAILED(hr) || !picture) return out;
+
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    picture->get_Width(&hmWidth);
+    picture->get_Height(&hmHeight);
+    out.picture = picture;
+    out.sourceWidth = hmWidth;
+    out.sourceHeight = hmHeight;
+
+    HDC dc = GetDC(window);
+    out.width = MulDiv(GetDeviceCaps(dc, LOGPIXELSX), hmWidth, 2540);
+    out.height = MulDiv(GetDeviceCaps(dc, LOGPIXELSY), hmHeight, 2540);
+    ReleaseDC(window, dc);
+    return out;
+}
+
+PictureEntry* RegisterPicture(HWND window, int id, int x, int y) {
+    HINSTANCE module = Application::ResourceInstance();
+    HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(id), "BINARY");
+    if (!info) return nullptr;
+    HGLOBAL data = LoadResource(module, info);
+    const void* bytes = data ? LockResource(data) : nullptr;
+    DWORD length = SizeofResource(module, info);
+    if (!bytes) return nullptr;
+
+    LoadedPicture loaded = LoadPicture(window, bytes, length);
+    if (!loaded.picture) return nullptr;
+
+    PictureRegistry& registry = Pictures();
+    auto* entry = new PictureEntry{loaded.picture, loaded.width, loaded.height, x, y, window,
+                                   loaded.sourceWidth, loaded.sourceHeight, registry.head, nullptr, 1};
+    if (registry.head) registry.head->previous = entry;
+    registry.head = entry;
+    ++registry.count;
+
+    HDC dc = GetDC(window);
+    DrawPictures(window, dc);
+    ReleaseDC(window, dc);
+    return entry;
+}
+
+void DrawPictures(HWND window, HDC dc) {
+    for (PictureEntry* e = Pictures().head; e; e = e->next) {
+        if (e->window != window || !e->visible) continue;
+        // The source is given from its bottom edge: the picture lands upright with every row
+        // (a destination given from its bottom loses a row on some systems).
+        e->picture->Render(dc, e->x, e->y, e->width, e->height, 0, e->sourceHeight, e->sourceWidth,
+                           -e->sourceHeight, nullptr);
+    }
+}
+
+void ReleasePictures(HWND window) {
+    PictureRegistry& registry = Pictures();
+    PictureEntry* e = registry.head;
+    while (e) {
+        PictureEntry* next = e->next;
+        if (e->window == window) {
+            if (e->previous)
+                e->previous->next = e->next;
+            else
+                registry.head = e->next;
+            if (e->next) e->next->previous = e->previous;
+            e->picture->Release();
+            delete e;
+            --registry.count;
+        }
+        e = next;
+    }
+}

@@ -1,0 +1,103 @@
+// The clip list: the folder scan into the catalogue, the rows, sorting by a column and renaming
+// a clip in place.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "catalogue/ClipSort.h"
+#include "catalogue/Format.h"
+#include "catalogue/win/FolderScan.h"
+#include "framework/Application.h"
+#include "preview/MoviePlayer.h"
+#include "ui/ClipHarborDlg.h"
+
+namespace {
+
+const LeadBytes& AnsiLeadBytes() {
+    static const LeadBytes table = LeadBytes::From([](unsigned char b) { return IsDBCSLeadByte(b) != FALSE; });
+    return table;
+}
+
+// A new name must stay a name in the clip's own folder.
+bool IsPlainFileName(const char* text) { return !std::strpbrk(text, "\\/:"); }
+
+}  // namespace
+
+void ClipHarborDlg::ScanMediaFolder() {
+    WaitCursor wait;
+    player->Close();
+    clipList.Send(LVM_DELETEALLITEMS);
+    catalogue.Clear();
+    ReadMediaFolder(currentRoot, *player, catalogue);
+    UpdateDiskSpace();
+    RefillList();
+}
+
+void ClipHarborDlg::RefillList() {
+    WaitCursor wait;
+    // Rebuilding row by row with drawing on costs a repaint per row.
+    rebuilding_ = true;
+    clipList.Send(WM_SETREDRAW, FALSE);
+    clipList.Send(LVM_DELETEALLITEMS);
+    SortOrder(order, records, sortKey, AnsiLeadBytes());
+    clipList.Send(LVM_SETITEMCOUNT, order.size());
+    for (size_t row = 0; row < order.size(); ++row) {
+        const ClipRecord* record = catalogue.RecordAtRow(static_cast<int>(row));
+        if (!record) continue;
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(row);
+        item.pszText = const_cast<char*>(record->name.c_str());
+        int inserted = static_cast<int>(clipList.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (inserted < 0) continue;
+        const std::string* cells[] = {&record->sizeText, &record->dateText, &record->durationText};
+        for (int sub = 1; sub <= 3; ++sub) {
+            LVITEMA cell{};
+            cell.iSubItem = sub;
+            cell.pszText = const_cast<char*>(cells[sub - 1]->c_str());
+            clipList.Send(LVM_SETITEMTEXTA, static_cast<WPARAM>(inserted), reinterpret_cast<LPARAM>(&cell));
+        }
+    }
+    clipList.Send(WM_SETREDRAW, TRUE);
+    InvalidateRect(clipList.hwnd(), nullptr, TRUE);
+    rebuilding_ = false;
+    // No row is selected after a rebuild: the panel says so, and no row number outlives the rows.
+    ShowNoSelection();
+}
+
+LRESULT ClipHarborDlg::OnColumnClick(NMHDR* header) {
+    sortKey = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+    RefillList();
+    return 0;
+}
+
+LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
+    WaitCursor wait;
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    if (player->isOpen) {
+        previewRow = -1;
+        player->Close();
+    }
+    int row = static_cast<int>(clipList.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const ClipRecord* selected = catalogue.RecordAtRow(row);
+    if (!selected) return 0;
+    ClipRecord record = *selected;
+    const char* text = info->item.pszText;
+    if (!text || !*text || !IsPlainFileName(text)) return 0;
+
+    std::string newPath = currentRoot + text;
+    if (!MoveFileA(record.fullPath.c_str(), newPath.c_str())) return 0;
+
+    // A renamed file that no longer opens keeps the duration it had.
+    MovieInfo movieInfo{};
+    if (player->ReadMovieInfo(newPath.c_str(), &movieInfo)) {
+        record.seconds = ClipSeconds(movieInfo.duration, movieInfo.timeScale);
+        record.durationText = FormatDuration(record.seconds);
+    }
+    record.name = text;
+    record.fullPath = newPath;
+    records[static_cast<size_t>(catalogue.IndexAtRow(row))] = record;
+    RefillList();
+    return 0;
+}
