@@ -1,6 +1,10 @@
 #include "ClipSort.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 int CompareNames(std::string_view a, std::string_view b, const LeadBytes& leadBytes)
 {
@@ -46,6 +50,107 @@ bool RecordGreater(const ClipRecord& a, const ClipRecord& b, int sortKey, const 
     }
 }
 
+namespace {
+
+// A record's text key laid out for fast comparison. All keys share their first `common` bytes;
+// the next eight bytes, big-endian and zero padded, decide most comparisons without touching the
+// text. Kept at 16 bytes: the sort moves these around.
+struct TextEntry {
+    uint64_t prefix;
+    uint32_t length; // of the key
+    uint32_t slot;   // position in the sort's input: its key offset and record index
+};
+
+// Appends the name as a byte string whose plain byte order is the order of CompareNames: every
+// character becomes two bytes, its value big-endian (a single byte b gives 0x00 b).
+void AppendNameKey(std::string& buffer, std::string_view name, const LeadBytes& leadBytes)
+{
+    const size_t start = buffer.size();
+    buffer.resize(start + 2 * name.size());
+    char* out = buffer.data() + start;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (leadBytes.isLead[c] && i + 1 < name.size()) {
+            *out++ = static_cast<char>(c);
+            *out++ = name[++i];
+        } else {
+            *out++ = '\0';
+            *out++ = static_cast<char>(c);
+        }
+    }
+    buffer.resize(static_cast<size_t>(out - buffer.data()));
+}
+
+void SortByText(int32_t* first, int32_t* last, const std::vector<ClipRecord>& records, int sortKey,
+                const LeadBytes& leadBytes)
+{
+    const bool encodeNames = sortKey == kSortByName && leadBytes.any;
+    const size_t count = static_cast<size_t>(last - first);
+    const std::vector<int32_t> indices(first, last);
+    std::string buffer;
+    buffer.reserve(count * (encodeNames ? 32 : 16));
+    std::vector<size_t> offsets;
+    offsets.reserve(count);
+    std::vector<TextEntry> entries;
+    entries.reserve(count);
+    for (size_t slot = 0; slot < count; ++slot) {
+        const ClipRecord& record = records[static_cast<size_t>(indices[slot])];
+        const std::string& text = sortKey == kSortByName ? record.name : record.durationText;
+        const size_t offset = buffer.size();
+        if (encodeNames)
+            AppendNameKey(buffer, text, leadBytes);
+        else
+            buffer += text;
+        offsets.push_back(offset);
+        entries.push_back({0, static_cast<uint32_t>(buffer.size() - offset), static_cast<uint32_t>(slot)});
+    }
+    const std::string_view keys(buffer);
+
+    size_t common = count == 0 ? 0 : entries.front().length;
+    const std::string_view firstKey = keys.substr(0, common);
+    for (size_t slot = 0; slot < count; ++slot) {
+        const std::string_view key = keys.substr(offsets[slot], std::min<size_t>(entries[slot].length, common));
+        common = static_cast<size_t>(std::mismatch(key.begin(), key.end(), firstKey.begin()).first - key.begin());
+    }
+    for (TextEntry& entry : entries) {
+        for (size_t i = common; i < common + 8; ++i) {
+            const unsigned char byte = i < entry.length ? static_cast<unsigned char>(keys[offsets[entry.slot] + i]) : 0;
+            entry.prefix = entry.prefix << 8 | byte;
+        }
+    }
+    const size_t known = common + 8; // bytes that equal prefixes have in common (padding included)
+    std::stable_sort(entries.begin(), entries.end(), [&keys, &offsets, known](const TextEntry& a, const TextEntry& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        // A key that ends within the known bytes is the beginning of the other (zero padding
+        // matched the other's bytes): the shorter one comes first.
+        if (std::min(a.length, b.length) <= known)
+            return a.length < b.length;
+        return keys.substr(offsets[a.slot] + known, a.length - known)
+                   .compare(keys.substr(offsets[b.slot] + known, b.length - known)) < 0;
+    });
+    for (const TextEntry& entry : entries)
+        *first++ = indices[entry.slot];
+}
+
+template <class Key>
+void SortByNumber(int32_t* first, int32_t* last, const std::vector<ClipRecord>& records,
+                  Key (*keyOf)(const ClipRecord&))
+{
+    std::vector<std::pair<Key, int32_t>> entries;
+    entries.reserve(static_cast<size_t>(last - first));
+    for (const int32_t* it = first; it != last; ++it)
+        entries.emplace_back(keyOf(records[static_cast<size_t>(*it)]), *it);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : entries)
+        *first++ = entry.second;
+}
+
+} // namespace
+
+// Every key is a strict weak order, and a stable sort by one leaves equal keys in their current
+// order, which is where the neighbour exchanges leave them too: the stable order is unique.
 void SortOrder(std::vector<int32_t>& order, const std::vector<ClipRecord>& records, int sortKey,
                const LeadBytes& leadBytes)
 {
@@ -55,15 +160,19 @@ void SortOrder(std::vector<int32_t>& order, const std::vector<ClipRecord>& recor
     const auto valid = [&records](int32_t index) {
         return index >= 0 && static_cast<size_t>(index) < records.size();
     };
-    // A stable sort by "b strictly greater than a" keeps equal keys in their current order, which
-    // is where the neighbour exchanges leave them too: the stable order of a strict weak order is
-    // unique. Invalid entries form one class greater than every record.
-    std::stable_sort(order.begin(), order.end(), [&](int32_t lhs, int32_t rhs) {
-        const bool lhsValid = valid(lhs);
-        const bool rhsValid = valid(rhs);
-        if (!lhsValid || !rhsValid)
-            return lhsValid && !rhsValid;
-        return RecordGreater(records[static_cast<size_t>(rhs)], records[static_cast<size_t>(lhs)], sortKey,
-                             leadBytes);
-    });
+    const auto validEnd = std::stable_partition(order.begin(), order.end(), valid);
+    int32_t* const first = order.data();
+    int32_t* const last = first + (validEnd - order.begin());
+
+    switch (sortKey) {
+    case kSortBySize:
+        SortByNumber<uint64_t>(first, last, records, [](const ClipRecord& r) { return r.size; });
+        break;
+    case kSortByDate:
+        SortByNumber<int64_t>(first, last, records, [](const ClipRecord& r) { return r.modified; });
+        break;
+    default:
+        SortByText(first, last, records, sortKey, leadBytes);
+        break;
+    }
 }
