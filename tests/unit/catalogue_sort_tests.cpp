@@ -183,12 +183,19 @@ std::vector<ClipRecord> RandomRecords(std::mt19937& random, size_t n)
     static const uint64_t kSizes[] = {0, 1, 3ull << 30, 5ull << 30, 1ull << 63, std::numeric_limits<uint64_t>::max()};
     static const int64_t kDates[] = {std::numeric_limits<int64_t>::min(), -5, 0, 1, 1100000000,
                                      std::numeric_limits<int64_t>::max()};
-    static const char* const kDurations[] = {"", "00:00:01", "00:00:0", "99:59:59", "100:00:00", "\xFF"};
+    static const char* const kDurations[] = {"",          "00:00:01",   "00:00:0",  "99:59:59",
+                                             "100:00:00", "100:00:001", "100:00:0", "\xFF"};
     const auto pick = [&random](size_t count) { return std::uniform_int_distribution<size_t>(0, count - 1)(random); };
+
+    // Shared beginnings and long tails reach the comparisons past the first eight bytes.
+    static const char* const kNameStarts[] = {"", "clip", "clip000", "\x81\x40\x81\x40\x81"};
+    const char* const start = kNameStarts[pick(std::size(kNameStarts))];
+    const size_t maxTail = pick(2) == 0 ? 3 : 14;
 
     std::vector<ClipRecord> records(n);
     for (ClipRecord& record : records) {
-        const size_t length = pick(4);
+        record.name = pick(8) == 0 ? "" : start;
+        const size_t length = pick(maxTail + 1);
         for (size_t i = 0; i < length; ++i)
             record.name += kNameBytes[pick(sizeof kNameBytes)];
         record.size = kSizes[pick(std::size(kSizes))];
