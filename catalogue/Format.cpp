@@ -17,26 +17,36 @@ std::string FormatSize(uint64_t bytes)
     const uint32_t kb = static_cast<uint32_t>(bytes % kMB / kKB);
     const uint32_t rest = static_cast<uint32_t>(bytes % kKB);
 
-    double value;
+    // The value is a whole count plus a count below 1024 times 0.001, so "%3.3f" of it is exactly
+    // the count, a point and the smaller count in three digits. Integers keep the point a point
+    // whatever numeric locale the process has set.
+    uint32_t whole;
+    uint32_t thousandths;
     const char* unit;
     if (tb != 0) {
-        value = tb + gb * 0.001;
+        whole = tb + gb / 1000;
+        thousandths = gb % 1000;
         unit = "TB";
     } else if (gb != 0) {
-        value = gb + mb * 0.001;
+        whole = gb + mb / 1000;
+        thousandths = mb % 1000;
         unit = "GB";
     } else if (mb != 0) {
-        value = mb + kb * 0.001;
+        whole = mb + kb / 1000;
+        thousandths = kb % 1000;
         unit = "MB";
     } else if (kb != 0) {
-        value = kb + rest * 0.001;
+        whole = kb + rest / 1000;
+        thousandths = rest % 1000;
         unit = "KB";
     } else {
-        value = rest;
+        whole = rest;
+        thousandths = 0;
         unit = "bytes";
     }
     char text[260];
-    std::snprintf(text, sizeof text, "%3.3f %s", value, unit);
+    std::snprintf(text, sizeof text, "%u.%03u %s", static_cast<unsigned>(whole), static_cast<unsigned>(thousandths),
+                  unit);
     return text;
 }
 

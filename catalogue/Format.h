@@ -7,7 +7,8 @@
 
 // "%3.3f %s": the largest non-zero unit of TB, GB, MB, KB (powers of 1024) plus the count of the
 // next smaller unit times 0.001, so 1 GB + 512 MB reads "1.512 GB" and 1 GB + 1023 MB "2.023 GB".
-// Below 1 KB: the byte count, e.g. "1023.000 bytes". At most 259 characters.
+// Below 1 KB: the byte count, e.g. "1023.000 bytes". At most 259 characters. The point is a
+// point under any C numeric locale.
 std::string FormatSize(uint64_t bytes);
 
 // "%02d:%02d:%02d" hours, minutes, seconds; hours grow beyond two digits ("100:00:00").

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "catalogue/Format.h"
 
@@ -44,6 +46,16 @@ TEST(FormatSizeTest, LargestCountFitsItsBuffer)
 {
     // 2^64 - 1 is 16777215 TB + 1023 GB + ...
     EXPECT_EQ(FormatSize(std::numeric_limits<uint64_t>::max()), "16777216.023 TB");
+}
+
+TEST(FormatSizeTest, PointDoesNotFollowTheNumericLocale)
+{
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    const std::string text = FormatSize(1610612736);
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    EXPECT_EQ(text, "1.512 GB");
 }
 
 TEST(FormatDurationTest, HoursMinutesSecondsWithGrowingHours)
