@@ -80,7 +80,8 @@ struct Track {
     int32_t matrix[9] = {0x10000, 0, 0, 0, 0x10000, 0, 0, 0, 0x40000000};
     // First sample description's details.
     uint16_t sampleWidth = 0, sampleHeight = 0;             // video
-    uint16_t channels = 0, sampleBits = 0;                  // sound
+    uint16_t channels = 0, sampleBits = 0;                  // sound, as the description stores them
+                                                            // (ISO files store 2 for AAC: see esds)
     uint32_t sampleRate = 0;                                // sound, whole Hz
     uint32_t codecConfigType = 0;                           // 'avcC', 'esds', ... or 0
     std::vector<uint8_t> codecConfig;                       // that atom's body, as stored
