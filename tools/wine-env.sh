@@ -14,6 +14,14 @@ export WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
 # (without Managed=N every hide of a top-level window waits 2 s under a bare X server).
 wine_prefix_ready() {
   if [ -f "$WINEPREFIX/.clipharbor-ready" ]; then return 0; fi
+  wine_prefix_create
+  # The 64-bit loader alone does not find Wine's own fonts (Tahoma for "MS Shell Dlg", Marlett for
+  # the caption buttons); without them dialogs lay out with another font's wider metrics.
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  touch "$WINEPREFIX/.clipharbor-ready"
+}
+
+wine_prefix_create() {
   rm -rf "$WINEPREFIX"; mkdir -p "$(dirname "$WINEPREFIX")"
   "$WINE" wineboot -i >/dev/null 2>&1 || true
   "$WINESERVER" -w
@@ -30,7 +38,6 @@ REG
   "$WINE" regedit /tmp/clipharbor-prefix.$$.reg >/dev/null 2>&1
   "$WINESERVER" -w
   rm -f /tmp/clipharbor-prefix.$$.reg
-  touch "$WINEPREFIX/.clipharbor-ready"
 }
 
 # A private virtual display unless one is given.
