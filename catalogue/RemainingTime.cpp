@@ -6,6 +6,18 @@
 
 #include "Format.h"
 
+namespace {
+
+// Rounds to double precision. x87 code (the 32-bit build) otherwise keeps the quotient at 80 bits
+// and truncates it: 18874368 bytes at the default rate (5 s as a double) read as 4 s.
+double AsDouble(double value)
+{
+    volatile double stored = value;
+    return stored;
+}
+
+} // namespace
+
 std::string FormatRemainingTime(uint64_t freeBytes, const std::vector<ClipRecord>& records)
 {
     constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
@@ -20,13 +32,13 @@ std::string FormatRemainingTime(uint64_t freeBytes, const std::vector<ClipRecord
         totalSeconds = 1;
 
     const uint64_t wholeRate = totalBytes / totalSeconds;
-    double rate = static_cast<double>(wholeRate);
-    if (rate == static_cast<double>(totalBytes))
+    double rate = AsDouble(static_cast<double>(wholeRate));
+    if (rate == AsDouble(static_cast<double>(totalBytes)))
         rate = kDefaultByteRate;
 
     uint64_t whole = 0;
     if (rate > 0) {
-        const double t = static_cast<double>(freeBytes) / rate;
+        const double t = AsDouble(AsDouble(static_cast<double>(freeBytes)) / rate);
         // 2^64 itself is representable as a double but not as uint64_t.
         whole = t >= 18446744073709551616.0 ? kMax : static_cast<uint64_t>(t);
     }

@@ -43,6 +43,14 @@ TEST(RemainingTimeTest, UnusableRatesFallBackToDefault)
     EXPECT_EQ(FormatRemainingTime(free, {Clip(1000000, 2)}), "05:57:54");
 }
 
+TEST(RemainingTimeTest, WholeSecondsAtTheDefaultRateAreNotCutShort)
+{
+    // 18874368 bytes is 5 s at 3.6 MiB/s; the quotient in double precision is exactly 5.
+    EXPECT_EQ(FormatRemainingTime(18874368, {}), "00:00:05");
+    EXPECT_EQ(FormatRemainingTime(18874368ull * 1000, {}), "01:23:20");
+    EXPECT_EQ(FormatRemainingTime(18874368ull * 123457, {}), "171:28:05");
+}
+
 TEST(RemainingTimeTest, ZeroRateGivesZeroTimeWithoutDividing)
 {
     // Fewer bytes than seconds: whole rate 0, but the total is not 0.
