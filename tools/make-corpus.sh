@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the test corpus (tests/data/corpus/), its manifest (expected.txt) and the demo clips
-# (samples/) with Debian's ffmpeg. Only needed to change them: the outputs are committed, and the
-# tests need no ffmpeg. Usage: tools/make-corpus.sh [--samples-only | --corpus-only]
+# Regenerates the test corpus (tests/data/corpus/), its manifest (expected.txt), the corrupt files
+# (tests/data/bad/) and the demo clips (samples/) with Debian's ffmpeg. Only needed to change them:
+# the outputs are committed, and the tests need no ffmpeg. Usage: tools/make-corpus.sh [--samples-only | --corpus-only | --bad-only]
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,10 +88,54 @@ make_samples() {
     -video_track_timescale 600 -movie_timescale 600 Harbour_0004.mov
 }
 
+# Corrupt files for the reader's tests (tests/data/bad/), each a corpus clip with one fault.
+# Files named readable-* still open (the fault is in the media, not the structure); every other
+# file must be refused. Crashing inputs found by fuzzing are added there by hand as crash-*.
+make_bad() {
+  mkdir -p "$bad"
+  python3 - "$corpus" "$bad" <<'PY'
+import struct, sys
+corpus, bad = sys.argv[1], sys.argv[2]
+def load(name): return bytearray(open(f"{corpus}/{name}", "rb").read())
+def save(name, data): open(f"{bad}/{name}", "wb").write(bytes(data))
+def at(data, fourcc, n=0):
+    i = -1
+    for _ in range(n + 1):
+        i = data.index(fourcc, i + 1)
+    return i - 4  # start of the atom (its size field)
+def put32(data, pos, v): data[pos:pos + 4] = struct.pack(">I", v)
+
+end = load("mpeg4_1000.mov")            # moov after mdat
+front = load("h264_aac_90000_front.mp4")  # moov first
+save("truncated-inside-moov.mov", end[:len(end) - 100])
+d = end[:]; put32(d, at(d, b"mvhd") + 20, 0); save("movie-time-scale-zero.mov", d)
+d = end[:]; d[at(d, b"mvhd") + 4:at(d, b"mvhd") + 8] = b"xvhd"; save("no-movie-header.mov", d)
+d = end[:]; put32(d, at(d, b"mdhd") + 20, 0); save("media-time-scale-zero.mov", d)
+d = end[:]; put32(d, at(d, b"stsz") + 16, 0xFFFFFFFF); save("stsz-count-absurd.mov", d)
+d = end[:]; put32(d, at(d, b"stco") + 12, 0x40000000); save("stco-count-past-atom.mov", d)
+d = end[:]; put32(d, at(d, b"stts") + 12, 0x10000000); save("stts-count-past-atom.mov", d)
+d = end[:]; put32(d, at(d, b"trak"), 0x7FFFFFF0); save("trak-size-past-moov.mov", d)
+d = end[:]; put32(d, at(d, b"trak"), 3); save("trak-size-below-header.mov", d)
+d = front[:]; put32(d, at(d, b"moov"), 1); d[at(d, b"moov") + 8:at(d, b"moov") + 8] = struct.pack(">Q", 0xFFFFFFFFFFFFFFF0); save("moov-64bit-size-huge.mp4", d)
+d = front[:]; put32(d, at(d, b"elst") + 12, 0x20000000); save("elst-count-past-atom.mp4", d)
+cmov = struct.pack(">I4s", 8 + 12 + 16, b"cmov") + struct.pack(">I4s4s", 12, b"dcom", b"zlib") + struct.pack(">I4sII", 16, b"cmvd", 100, 0)
+save("compressed-header.mov", struct.pack(">I4s", 8 + len(cmov), b"moov") + cmov)
+save("text-file.mov", b"This is a note, not a movie.\n")
+save("empty.mov", b"")
+# Chunk offsets past the end of the file: the movie opens, its samples do not.
+d = front[:]; save("readable-media-cut-off.mp4", d[:len(d) // 2])
+d = front[:]; p = at(d, b"stco"); n = struct.unpack(">I", d[p + 12:p + 16])[0]
+for k in range(n): put32(d, p + 16 + 4 * k, 0xFFFFFF00)
+save("readable-stco-past-end.mp4", d)
+PY
+}
+
+bad=$root/tests/data/bad
 case "${1:-}" in
   --samples-only) make_samples ;;
-  --corpus-only) make_corpus ;;
-  "") make_corpus; make_samples ;;
-  *) echo "usage: $0 [--samples-only | --corpus-only]" >&2; exit 2 ;;
+  --corpus-only) make_corpus; make_bad ;;
+  --bad-only) make_bad ;;
+  "") make_corpus; make_bad; make_samples ;;
+  *) echo "usage: $0 [--samples-only | --corpus-only | --bad-only]" >&2; exit 2 ;;
 esac
-du -sh "$corpus" "$samples" 2>/dev/null || true
+du -sh "$corpus" "$bad" "$samples" 2>/dev/null || true

@@ -169,3 +169,33 @@ TEST(MovieCorpus, EveryH264ClipCarriesItsDecoderConfiguration) {
         EXPECT_EQ(m.tracks[1].codecConfigType, FourCC("esds")) << name;
     }
 }
+
+// Corrupt files (tools/make-corpus.sh and inputs the fuzzer found): refused, or, for readable-*,
+// opened with every sample either refused or inside the file.
+TEST(MovieCorpus, CorruptFilesAreRefusedOrContained) {
+    size_t seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(TEST_DATA_DIR) + "/bad")) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        ++seen;
+        Movie m;
+        auto src = movie::FileSource::Open(entry.path().string());
+        ASSERT_NE(src, nullptr);
+        ReadResult r = movie::ReadMovie(*src, m);
+        if (name.rfind("readable-", 0) != 0) {
+            EXPECT_NE(r, ReadResult::Ok);
+            continue;
+        }
+        ASSERT_EQ(r, ReadResult::Ok);
+        size_t refused = 0;
+        for (const Track& t : m.tracks) {
+            SampleInfo s;
+            for (size_t n = 0; n < t.SampleCount(); ++n) {
+                if (t.Sample(n, s)) EXPECT_LE(s.offset + s.size, src->Size());
+                else ++refused;
+            }
+        }
+        EXPECT_GT(refused, 0u);
+    }
+    EXPECT_GE(seen, 10u);
+}
