@@ -12,6 +12,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win64 -j"$jobs" --target ClipHarbor >/dev/null
 
+# The demo has a prefix of its own, so its drive T: never shows up in a test run's drive scan.
+export WINEPREFIX=$root/build/demo/wineprefix
 . tools/wine-env.sh
 wine_prefix_ready
 device=$root/build/demo/device

@@ -74,7 +74,7 @@ TEST(DriveScan, FindsOnlyTheDrivesWithTheDeviceFolderInOrder) {
     OnlyDevicesOn("FD");
     // E: is mapped but has no device folder; letters from L: on are not mapped at all.
     CreateDirectoryA("E:\\Movie", nullptr);
-    SetCurrentDirectoryA("E:\\Movie");
+    ASSERT_TRUE(SetCurrentDirectoryA("E:\\Movie"));
     EXPECT_EQ(ScanDrivesForDevices(), (std::vector<std::string>{"D:\\Movie\\Media\\", "F:\\Movie\\Media\\"}));
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
