@@ -1,0 +1,411 @@
+// The main window on real mapped drives with the real list view: what a user sees after start,
+// sorting, renaming, the selection panel and the device choice.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestMovies.h"
+#include "TestUi.h"
+#include "catalogue/Format.h"
+#include "catalogue/RemainingTime.h"
+#include "catalogue/win/FolderScan.h"
+#include "preview/MoviePlayer.h"
+#include "preview/PictureRegistry.h"
+#include "resources/resource.h"
+#include "ui/ClipHarborDlg.h"
+
+using namespace testui;
+
+namespace {
+
+constexpr uint64_t kGiB = 1024ull * 1024 * 1024;
+
+struct Row {
+    std::string name, size, date, duration;
+    bool operator==(const Row&) const = default;
+};
+
+std::string CellText(HWND list, int row, int column) {
+    char buffer[512] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return buffer;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (char d : {'D', 'E'}) {
+            ClearDrive(d);
+            MakeMediaFolder(d);
+        }
+    }
+    void TearDown() override {
+        if (dlg) {
+            if (dlg->hwnd()) SendMessageA(dlg->hwnd(), WM_CLOSE, 0, 0);
+            dlg.reset();
+        }
+        Pump();
+    }
+
+    void Open(std::vector<std::string> roots = {MediaFolder('D')}) {
+        dlg = std::make_unique<ClipHarborDlg>(nullptr);
+        dlg->SetDevices(roots);
+        ASSERT_TRUE(dlg->CreateModeless());
+        Pump();
+    }
+    HWND List() const { return dlg->clipList.hwnd(); }
+    int RowCount() const { return static_cast<int>(SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (int r = 0; r < RowCount(); ++r) names.push_back(CellText(List(), r, 0));
+        return names;
+    }
+    Row RowAt(int r) const { return {CellText(List(), r, 0), CellText(List(), r, 1), CellText(List(), r, 2), CellText(List(), r, 3)}; }
+
+    // What the list control sends on a click of a column heading.
+    void ClickColumn(int column) {
+        NMLISTVIEW nm{};
+        nm.hdr = {List(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
+        nm.iItem = -1;
+        nm.iSubItem = column;
+        SendMessageA(dlg->hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
+    }
+    // What the list control sends when a label edit ends; null text is a cancelled edit.
+    LRESULT EndEdit(int row, const char* text) {
+        NMLVDISPINFOA nm{};
+        nm.hdr = {List(), IDC_CLIP_LIST, static_cast<UINT>(LVN_ENDLABELEDITA)};
+        nm.item.iItem = row;
+        nm.item.pszText = const_cast<char*>(text);
+        return SendMessageA(dlg->hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
+    }
+    // Selects exactly these rows through the list control (which reports the changes).
+    void Select(std::vector<int> rows) {
+        LVITEMA none{};
+        none.stateMask = LVIS_SELECTED;
+        none.state = 0;
+        SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        for (int r : rows) {
+            LVITEMA item{};
+            item.stateMask = LVIS_SELECTED;
+            item.state = LVIS_SELECTED;
+            SendMessageA(List(), LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&item));
+        }
+        Pump();
+    }
+    std::string Status() const { return dlg->selectionText.GetText(); }
+
+    std::unique_ptr<ClipHarborDlg> dlg;
+};
+
+TEST_F(MainWindow, ShowsExactlyTheClipsSortedByNameWithTheirTexts) {
+    ASSERT_TRUE(CopyCorpusClip("mpeg4_1000.mov", MediaFolder('D') + "b_clip.mov"));
+    ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "a_clip.mov"));
+    ASSERT_TRUE(CopyCorpusClip("h264_aac_90000_front.mp4", MediaFolder('D') + "C_clip.mp4"));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "ninety.mov", 100, 9090));
+    WriteTextFile(MediaFolder('D') + "notes.txt", "not a movie");
+    ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "NODOT"));  // never probed
+    CreateDirectoryA((MediaFolder('D') + "sub.dir").c_str(), nullptr);
+    Open();
+
+    EXPECT_EQ(Names(), (std::vector<std::string>{"C_clip.mp4", "a_clip.mov", "b_clip.mov", "ninety.mov"}));
+    // Each row's texts come from the file: its size, its local last-write time, its length.
+    for (int r = 0; r < RowCount(); ++r) {
+        Row row = RowAt(r);
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((MediaFolder('D') + row.name).c_str(), &fd);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        FindClose(h);
+        FILETIME local;
+        SYSTEMTIME fields;
+        FileTimeToLocalFileTime(&fd.ftLastWriteTime, &local);
+        FileTimeToSystemTime(&local, &fields);
+        EXPECT_EQ(row.size, FormatSize((uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow)) << row.name;
+        EXPECT_EQ(row.date, FormatDateTime(fields)) << row.name;
+    }
+    EXPECT_EQ(RowAt(0).duration, "00:00:02");
+    EXPECT_EQ(RowAt(1).duration, "00:00:02");
+    EXPECT_EQ(RowAt(2).duration, "00:00:02");
+    EXPECT_EQ(RowAt(3).duration, "00:01:30");  // 90.9 s
+    EXPECT_EQ(dlg->records.size(), 4u);
+
+    // The disk display shows the drive's real free space.
+    ULARGE_INTEGER avail{}, total{};
+    ASSERT_TRUE(GetDiskFreeSpaceExA("D:\\", &avail, &total, nullptr));
+    std::string text = dlg->diskText.GetText();
+    EXPECT_NE(text.find(", " + FormatSize(avail.QuadPart).substr(0, 3)), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 5), " free");
+    EXPECT_EQ(SendMessageA(dlg->diskGauge.hwnd(), PBM_GETPOS, 0, 0), static_cast<LRESULT>(avail.QuadPart * 100 / total.QuadPart));
+    EXPECT_EQ(Status(), "No Selection");
+}
+
+TEST_F(MainWindow, EmptyOrMissingFolderGivesAnEmptyList) {
+    Open({MediaFolder('D')});
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_FALSE(dlg->diskText.GetText().empty());
+    TearDown();
+    // A device folder that does not exist: empty list, display untouched, no message.
+    Open({"Q:\\Movie\\Media\\"});
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_TRUE(dlg->diskText.GetText().empty());
+}
+
+TEST_F(MainWindow, SortsByEachColumnStablyAndKeepsTheKey) {
+    // Sizes: 5 GiB after 3 GiB; durations: 100:00:00 sorts before 99:59:59 as text.
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "Zeta.mov", 1, 360000, 3 * kGiB));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "alpha.mov", 1, 359999, 5 * kGiB));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "mid.mov", 1, 10, 3 * kGiB));
+    // Dates: alpha oldest, then Zeta, then mid.
+    auto setTime = [](const std::string& name, WORD year) {
+        SYSTEMTIME st{year, 1, 0, 2, 12, 0, 0, 0};
+        FILETIME ft;
+        SystemTimeToFileTime(&st, &ft);
+        HANDLE h = CreateFileA((MediaFolder('D') + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(h, nullptr, nullptr, &ft);
+        CloseHandle(h);
+    };
+    setTime("alpha.mov", 2001);
+    setTime("Zeta.mov", 2002);
+    setTime("mid.mov", 2002);
+    Open();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Zeta.mov", "alpha.mov", "mid.mov"}));  // bytes: 'Z' < 'a'
+    ClickColumn(3);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
+    EXPECT_EQ(RowAt(1).duration, "100:00:00");
+    ClickColumn(2);  // by date: Zeta and mid share the date and keep their order
+    EXPECT_EQ(Names(), (std::vector<std::string>{"alpha.mov", "mid.mov", "Zeta.mov"}));
+    ClickColumn(1);  // by size: the two of 3 GiB keep the date order
+    EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
+    EXPECT_EQ(RowAt(2).size, "5.000 GB");
+    ClickColumn(1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
+    EXPECT_EQ(dlg->sortKey, 1);
+    // A rescan keeps the sort key: the rows come back by size, not in folder order.
+    dlg->ScanMediaFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
+    ClickColumn(0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Zeta.mov", "alpha.mov", "mid.mov"}));
+}
+
+TEST_F(MainWindow, RenameMovesTheRowAndRecomputesTheDuration) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "c.mov", 600, 600 * 7));
+    Open();
+    Row before = RowAt(0);
+    Select({0});
+    EXPECT_EQ(EndEdit(0, "d.mov"), 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"c.mov", "d.mov"}));
+    Row after = RowAt(1);
+    EXPECT_EQ(after.size, before.size);
+    EXPECT_EQ(after.date, before.date);
+    EXPECT_EQ(after.duration, "00:00:05");
+    EXPECT_EQ(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "d.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+    // No row is selected after the rebuild, and the panel says so.
+    EXPECT_EQ(SendMessageA(List(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
+    EXPECT_EQ(dlg->previewRow, -1);
+    EXPECT_EQ(Status(), "No Selection");
+    EXPECT_FALSE(dlg->player->isOpen);
+}
+
+TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 600, 600 * 7));
+    Open();
+    Select({0});
+    EXPECT_TRUE(dlg->player->isOpen);
+    const char* refused[] = {"b.mov", "", nullptr, "..\\a.mov", "sub/a.mov", "E:a.mov"};
+    for (const char* text : refused) {
+        Select({0});
+        EXPECT_EQ(EndEdit(0, text), 0);
+        EXPECT_EQ(Names(), (std::vector<std::string>{"a.mov", "b.mov"})) << (text ? text : "(cancelled)");
+        EXPECT_FALSE(dlg->player->isOpen);
+        EXPECT_EQ(dlg->previewRow, -1);
+    }
+    EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA("D:\\Movie\\a.mov"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindow, RenameToANameThatIsNoMovieKeepsTheDuration) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    Open();
+    // The file becomes unreadable under its new name: truncate it behind the program's back.
+    Select({0});
+    MoveFileA((MediaFolder('D') + "a.mov").c_str(), (MediaFolder('D') + "real.mov").c_str());
+    WriteTextFile(MediaFolder('D') + "a.mov", "no movie");
+    EXPECT_EQ(EndEdit(0, "renamed.txt"), 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"renamed.txt"}));
+    EXPECT_EQ(RowAt(0).duration, "00:00:05");
+}
+
+TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
+    // Two clips of 3 GiB and 13 hours each: the sums pass 4 GiB and 24 hours.
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 13 * 3600, 3 * kGiB));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 1, 13 * 3600, 3 * kGiB));
+    ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
+    Open();
+    ASSERT_EQ(RowCount(), 3);
+    ASSERT_NE(dlg->placeholderPicture, nullptr);
+    EXPECT_FALSE(dlg->copyButton.IsEnabled());
+
+    Select({2});
+    EXPECT_TRUE(dlg->player->isOpen);
+    EXPECT_EQ(dlg->previewRow, 2);
+    EXPECT_EQ(dlg->placeholderPicture->visible, 0);
+    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
+    EXPECT_TRUE(dlg->copyButton.IsEnabled() && dlg->moveButton.IsEnabled() && dlg->deleteButton.IsEnabled());
+    EXPECT_EQ(Status(), "1 of 3 selected, 00:00:02, " + RowAt(2).size + " total");
+
+    Select({0, 1});
+    EXPECT_FALSE(dlg->player->isOpen);
+    EXPECT_EQ(dlg->previewRow, -1);
+    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
+    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected Files...");
+    EXPECT_EQ(dlg->moveButton.GetText(), "Move Selected Files...");
+    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected Files...");
+    EXPECT_EQ(Status(), "2 of 3 selected, 26:00:00, 6.000 GB total");
+
+    Select({1});
+    EXPECT_TRUE(dlg->player->isOpen);
+    EXPECT_EQ(dlg->previewRow, 1);
+    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected File...");
+    EXPECT_EQ(Status(), "1 of 3 selected, 13:00:00, 3.000 GB total");
+
+    // A change that leaves the previewed row the only selection keeps its movie open.
+    LVITEMA focus{};
+    focus.stateMask = LVIS_FOCUSED;
+    focus.state = LVIS_FOCUSED;
+    SendMessageA(List(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&focus));
+    EXPECT_TRUE(dlg->player->isOpen);
+    EXPECT_EQ(dlg->previewRow, 1);
+
+    Select({});
+    EXPECT_FALSE(dlg->player->isOpen);
+    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
+    EXPECT_EQ(Status(), "No Selection");
+    EXPECT_FALSE(dlg->copyButton.IsEnabled() || dlg->moveButton.IsEnabled() || dlg->deleteButton.IsEnabled());
+    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
+}
+
+TEST_F(MainWindow, DeviceChoice) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "d1.mov", 1, 5));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e1.mov", 1, 6, 1000));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e2.mov", 1, 6, 500));
+    Open({MediaFolder('D')});
+    EXPECT_FALSE(dlg->deviceCombo.IsEnabled());
+    EXPECT_EQ(dlg->deviceCombo.GetText(), "TWDV # 1");
+    TearDown();
+
+    Open({MediaFolder('E'), MediaFolder('D')});
+    EXPECT_TRUE(dlg->deviceCombo.IsEnabled());
+    ASSERT_EQ(SendMessageA(dlg->deviceCombo.hwnd(), CB_GETCOUNT, 0, 0), 2);
+    char entry[32] = {};
+    SendMessageA(dlg->deviceCombo.hwnd(), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(entry));
+    EXPECT_STREQ(entry, "TWDV # 2");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"e1.mov", "e2.mov"}));
+    ClickColumn(1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"e2.mov", "e1.mov"}));
+
+    auto choose = [&](int index) {
+        SendMessageA(dlg->deviceCombo.hwnd(), CB_SETCURSEL, index, 0);
+        SendMessageA(dlg->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_COMBO, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(dlg->deviceCombo.hwnd()));
+    };
+    // Choosing the current device does not rescan: a new file stays unseen.
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e0.mov", 1, 6, 300));
+    choose(0);
+    EXPECT_EQ(RowCount(), 2);
+    choose(1);
+    EXPECT_EQ(dlg->currentRoot, MediaFolder('D'));
+    EXPECT_EQ(dlg->currentDevice, 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"d1.mov"}));
+    choose(0);
+    EXPECT_EQ(dlg->sortKey, 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"e0.mov", "e2.mov", "e1.mov"}));
+}
+
+TEST_F(MainWindow, ClosingWhilePreviewingShowsThePlaceholderFirst) {
+    ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
+    Open();
+    Select({0});
+    ASSERT_TRUE(dlg->player->isOpen);
+    PictureEntry* placeholder = dlg->placeholderPicture;
+    ASSERT_EQ(placeholder->visible, 0);
+    HWND hwnd = dlg->hwnd();
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(placeholder->visible, 1);
+    EXPECT_EQ(dlg->player, nullptr);
+    // The destroy operation again, as the end of a modal run does: nothing left to do.
+    dlg->DestroyWindow();
+    EXPECT_EQ(dlg->player, nullptr);
+}
+
+TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
+    Open();
+    PostMessageA(List(), WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(List(), WM_KEYDOWN, VK_ESCAPE, 0);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageA(dlg->hwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_TRUE(IsWindowVisible(dlg->hwnd()));
+}
+
+TEST_F(MainWindow, SystemMenuOpensTheAboutBox) {
+    Open();
+    HMENU menu = GetSystemMenu(dlg->hwnd(), FALSE);
+    int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    EXPECT_EQ(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    char text[64] = {};
+    GetMenuStringA(menu, count - 1, text, sizeof(text), MF_BYPOSITION);
+    EXPECT_STREQ(text, "&About ClipHarbor...");
+    std::string title;
+    BoxWatcher watcher([&](HWND box) {
+        title = WindowText(box);
+        PostMessageA(GetDlgItem(box, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    }, {dlg->hwnd()});
+    SendMessageA(dlg->hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    EXPECT_EQ(title, "About ClipHarbor");
+}
+
+// Runs in every language: the captions come from the language's table.
+TEST_F(MainWindow, LanguageCaptionsForOneAndSeveralRows) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 5));
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 1, 5));
+    Open();
+    Select({0});
+    std::wstring copyOne = WindowTextW(dlg->copyButton.hwnd()), deleteOne = WindowTextW(dlg->deleteButton.hwnd());
+    Select({0, 1});
+    std::wstring copyMany = WindowTextW(dlg->copyButton.hwnd()), deleteMany = WindowTextW(dlg->deleteButton.hwnd());
+    std::string lang = TestLanguage();
+    if (lang == "ja_JP") {
+        EXPECT_EQ(copyOne, copyMany);
+        EXPECT_EQ(copyOne, L"\u9078\u629e\u3057\u305f\u30d5\u30a1\u30a4\u30eb\u3092\u30b3\u30d4\u30fc\u3057\u307e\u3059\u2026");
+        EXPECT_NE(deleteOne, deleteMany);
+    } else if (lang == "ru_RU") {
+        EXPECT_EQ(deleteOne, deleteMany);
+        EXPECT_EQ(deleteOne, L"\u0423\u0434\u0430\u043b\u0438\u0442\u044c");
+        EXPECT_NE(copyOne, copyMany);
+    } else if (lang == "fr_FR") {
+        EXPECT_EQ(copyMany, L"Ausgewahlte Dokumente kopieren\u2026");
+    } else {
+        EXPECT_EQ(copyOne, L"Copy Selected File...");
+        EXPECT_EQ(copyMany, L"Copy Selected Files...");
+    }
+}
+
+}  // namespace
