@@ -79,27 +79,32 @@ $IM "$work/l1.png" \
 to_gif "$work/logo.png" "$out/Logo.gif"
 
 # ---- Device, 128 x 128: a stylised external disk ---------------------------------------------
+# Graphite enclosure with a brushed front, a status light, vents and the "DV" plate, on a soft
+# floor shadow.
 $IM -size 128x128 xc:none \
-    -fill 'rgba(0,0,0,0.22)' -draw 'ellipse 66,116 48,7 0,360' \
+    -fill 'rgba(0,0,0,0.10)' -draw 'ellipse 64,117 46,8 0,360' \
+    -fill 'rgba(0,0,0,0.18)' -draw 'ellipse 64,116 38,5 0,360' \
     "$work/d0.png"
-# Side (depth) and front face of the enclosure.
-$IM -size 84x100 gradient:'#3A434D'-'#1C2228' "$work/dside.png"
-$IM -size 84x100 xc:none -fill white -draw 'roundrectangle 0,0 83,99 14,14' "$work/dsmask.png"
-$IM "$work/dside.png" "$work/dsmask.png" -alpha off -compose CopyOpacity -composite "$work/side.png"
-$IM -size 80x98 gradient:'#8C98A4'-'#4B5560' "$work/dface.png"
-$IM -size 80x98 xc:none -fill white -draw 'roundrectangle 0,0 79,97 13,13' "$work/dfmask.png"
+$IM -size 84x104 gradient:'#2F373F'-'#161B20' "$work/dbody.png"
+$IM -size 84x104 xc:none -fill white -draw 'roundrectangle 0,0 83,103 15,15' "$work/dbmask.png"
+$IM "$work/dbody.png" "$work/dbmask.png" -alpha off -compose CopyOpacity -composite "$work/body.png"
+$IM -size 78x96 gradient:'#A9B4BF'-'#5B6570' "$work/dface.png"
+$IM -size 78x96 xc:none -fill white -draw 'roundrectangle 0,0 77,95 12,12' "$work/dfmask.png"
 $IM "$work/dface.png" "$work/dfmask.png" -alpha off -compose CopyOpacity -composite \
-    \( -size 80x40 gradient:'rgba(255,255,255,0.35)'-'rgba(255,255,255,0.0)' \) -geometry +0+0 -compose Over -composite \
+    \( -size 78x36 gradient:'rgba(255,255,255,0.40)'-'rgba(255,255,255,0.0)' \) -geometry +0+0 -compose Over -composite \
     "$work/dfmask.png" -compose DstIn -composite \
-    -fill none -stroke 'rgba(255,255,255,0.45)' -strokewidth 1 -draw 'roundrectangle 0.5,0.5 78.5,96.5 13,13' \
-    -stroke none -fill '#2E363F' -draw 'roundrectangle 14,58 65,84 6,6' \
-    -fill '#DDE6EE' -font "$BOLD" -pointsize 15 -gravity north -annotate +0+63 'DV' -gravity northwest \
-    -fill 'rgba(255,255,255,0.55)' -draw 'rectangle 14,20 65,21' -draw 'rectangle 14,26 65,27' -draw 'rectangle 14,32 65,33' \
-    -fill '#34E07A' -draw 'circle 66,10 66,13' \
+    -fill none -stroke 'rgba(255,255,255,0.55)' -strokewidth 1 -draw 'roundrectangle 0.5,0.5 76.5,94.5 12,12' \
+    -stroke none -fill 'rgba(30,36,42,0.55)' \
+    -draw 'roundrectangle 15,18 62,20 1,1' -draw 'roundrectangle 15,24 62,26 1,1' -draw 'roundrectangle 15,30 62,32 1,1' \
+    -fill '#232A31' -draw 'roundrectangle 13,54 64,80 7,7' \
+    -fill none -stroke 'rgba(255,255,255,0.25)' -draw 'roundrectangle 13.5,54.5 63.5,79.5 7,7' -stroke none \
+    -fill '#E3EAF1' -font "$BOLD" -pointsize 16 -gravity north -annotate +0+58 'DV' -gravity northwest \
+    -fill 'rgba(52,224,122,0.35)' -draw 'circle 63,10 63,15' \
+    -fill '#3BE37F' -draw 'circle 63,10 63,12.5' \
     "$work/face.png"
-$IM "$work/d0.png" "$work/side.png" -geometry +29+13 -compose Over -composite \
-    "$work/face.png" -geometry +22+10 -compose Over -composite \
-    -fill '#1A1F24' -draw 'roundrectangle 52,106 72,110 2,2' \
+$IM "$work/d0.png" "$work/body.png" -geometry +22+10 -compose Over -composite \
+    "$work/face.png" -geometry +25+12 -compose Over -composite \
+    -fill '#0E1216' -draw 'roundrectangle 56,110 72,113 1,1' \
     "$work/device.png"
 to_gif "$work/device.png" "$out/Device.gif"
 
