@@ -61,48 +61,71 @@ struct TextEntry {
     uint32_t slot;   // position in the sort's input: its key offset and record index
 };
 
-// Appends the name as a byte string whose plain byte order is the order of CompareNames: every
-// character becomes two bytes, its value big-endian (a single byte b gives 0x00 b).
-void AppendNameKey(std::string& buffer, std::string_view name, const LeadBytes& leadBytes)
+// True when the text holds a double-byte character (a lead byte with a byte after it); without
+// one, its values are its bytes.
+bool HasDoubleByte(std::string_view text, const LeadBytes& leadBytes)
 {
-    const size_t start = buffer.size();
-    buffer.resize(start + 2 * name.size());
-    char* out = buffer.data() + start;
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (leadBytes.isLead[static_cast<unsigned char>(text[i])])
+            return true;
+    return false;
+}
+
+// Appends the name as a byte string whose plain byte order is the order of CompareNames: one
+// code per character, order-preserving and prefix-free. When every lead byte is 0x81 or above
+// (every real double-byte code page) a byte below 0x80 stays itself, another single byte b becomes
+// 0x80 b and a double-byte character its two bytes; otherwise every character becomes its value
+// in two bytes, big-endian.
+void AppendNameKey(std::string& buffer, std::string_view name, const LeadBytes& leadBytes, bool highLeads)
+{
     for (size_t i = 0; i < name.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
         if (leadBytes.isLead[c] && i + 1 < name.size()) {
-            *out++ = static_cast<char>(c);
-            *out++ = name[++i];
+            buffer += static_cast<char>(c);
+            buffer += name[++i];
+        } else if (highLeads && c < 0x80) {
+            buffer += static_cast<char>(c);
         } else {
-            *out++ = '\0';
-            *out++ = static_cast<char>(c);
+            buffer += static_cast<char>(highLeads ? 0x80 : 0x00);
+            buffer += static_cast<char>(c);
         }
     }
-    buffer.resize(static_cast<size_t>(out - buffer.data()));
 }
 
 void SortByText(int32_t* first, int32_t* last, const std::vector<ClipRecord>& records, int sortKey,
                 const LeadBytes& leadBytes)
 {
-    const bool encodeNames = sortKey == kSortByName && leadBytes.any;
     const size_t count = static_cast<size_t>(last - first);
     const std::vector<int32_t> indices(first, last);
+    // The texts, gathered once: the records are visited in row order, which is no order in memory.
     std::string buffer;
-    buffer.reserve(count * (encodeNames ? 32 : 16));
+    buffer.reserve(count * 16);
     std::vector<size_t> offsets;
     offsets.reserve(count);
     std::vector<TextEntry> entries;
     entries.reserve(count);
+    bool doubleBytes = false;
     for (size_t slot = 0; slot < count; ++slot) {
         const ClipRecord& record = records[static_cast<size_t>(indices[slot])];
         const std::string& text = sortKey == kSortByName ? record.name : record.durationText;
-        const size_t offset = buffer.size();
-        if (encodeNames)
-            AppendNameKey(buffer, text, leadBytes);
-        else
-            buffer += text;
-        offsets.push_back(offset);
-        entries.push_back({0, static_cast<uint32_t>(buffer.size() - offset), static_cast<uint32_t>(slot)});
+        offsets.push_back(buffer.size());
+        buffer += text;
+        entries.push_back({0, static_cast<uint32_t>(text.size()), static_cast<uint32_t>(slot)});
+        doubleBytes = doubleBytes || (sortKey == kSortByName && leadBytes.any && HasDoubleByte(text, leadBytes));
+    }
+    // Names with double-byte characters are compared by value: re-encode all of them.
+    if (doubleBytes) {
+        const bool highLeads = std::none_of(leadBytes.isLead.begin(), leadBytes.isLead.begin() + 0x81,
+                                            [](bool isLead) { return isLead; });
+        std::string encoded;
+        encoded.reserve(buffer.size() * 2);
+        for (size_t slot = 0; slot < count; ++slot) {
+            const std::string_view name = std::string_view(buffer).substr(offsets[slot], entries[slot].length);
+            offsets[slot] = encoded.size();
+            AppendNameKey(encoded, name, leadBytes, highLeads);
+            entries[slot].length = static_cast<uint32_t>(encoded.size() - offsets[slot]);
+        }
+        buffer.swap(encoded);
     }
     const std::string_view keys(buffer);
 

@@ -179,7 +179,7 @@ TEST(ClipSortTest, IndicesOutsideRecordsMoveLastWithoutBeingRead)
 // Records whose every key comes from a small domain, so that ties are common.
 std::vector<ClipRecord> RandomRecords(std::mt19937& random, size_t n)
 {
-    static const char kNameBytes[] = {'a', 'B', 'b', '.', '\x81', '\x40', '\xB1', '\xE0', '\xFC', '\x5C'};
+    static const char kNameBytes[] = {'a', 'B', 'b', '.', '\x7F', '\x80', '\x81', '\x40', '\xB1', '\xE0', '\xFC', '\x5C'};
     static const uint64_t kSizes[] = {0, 1, 3ull << 30, 5ull << 30, 1ull << 63, std::numeric_limits<uint64_t>::max()};
     static const int64_t kDates[] = {std::numeric_limits<int64_t>::min(), -5, 0, 1, 1100000000,
                                      std::numeric_limits<int64_t>::max()};
@@ -205,6 +205,13 @@ std::vector<ClipRecord> RandomRecords(std::mt19937& random, size_t n)
     return records;
 }
 
+// An odd table with lead bytes below 0x80 ('B' and '\\'), to cover every way of laying out keys.
+const LeadBytes& LowLeads()
+{
+    static const LeadBytes table = LeadBytes::From([](unsigned char b) { return b == 'B' || b == 0x5C || b == 0xE0; });
+    return table;
+}
+
 TEST(ClipSortTest, MatchesNeighbourExchangesOnRandomLists)
 {
     const LeadBytes singleByte;
@@ -217,7 +224,7 @@ TEST(ClipSortTest, MatchesNeighbourExchangesOnRandomLists)
             std::vector<int32_t> start = Identity(n);
             std::shuffle(start.begin(), start.end(), random);
             for (int key = kSortByName; key <= kSortByDuration; ++key) {
-                for (const LeadBytes* lead : {&singleByte, &Cp932()}) {
+                for (const LeadBytes* lead : {&singleByte, &Cp932(), &LowLeads()}) {
                     if (key != kSortByName && lead != &singleByte)
                         continue;
                     std::vector<int32_t> expected = start;
@@ -225,7 +232,7 @@ TEST(ClipSortTest, MatchesNeighbourExchangesOnRandomLists)
                     std::vector<int32_t> actual = start;
                     SortOrder(actual, records, key, *lead);
                     ASSERT_EQ(actual, expected) << "seed " << seed << " n " << n << " key " << key
-                                                << (lead == &singleByte ? "" : " cp932");
+                                                << (lead == &singleByte ? "" : lead == &Cp932() ? " cp932" : " low");
                     std::vector<int32_t> sorted = actual;
                     std::sort(sorted.begin(), sorted.end());
                     ASSERT_EQ(sorted, Identity(n)); // still a permutation
