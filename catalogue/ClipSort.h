@@ -18,8 +18,8 @@ enum ClipSortKey : int {
 };
 
 // Which bytes start a double-byte character in the ANSI code page. Default: none (a single-byte
-// code page). The Windows side fills it once, e.g. LeadBytes::From([](unsigned char b) { return
-// IsDBCSLeadByte(b) != FALSE; }).
+// code page). Build it with From, which keeps `any` in step with the table; the Windows side
+// fills it once, e.g. LeadBytes::From([](unsigned char b) { return IsDBCSLeadByte(b) != FALSE; }).
 struct LeadBytes {
     std::array<bool, 256> isLead{};
     bool any = false; // some byte is a lead byte
