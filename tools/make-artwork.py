@@ -100,10 +100,10 @@ def icon_image(png, bpp):
     return header(0) + bytes(xor) + and_mask(pixels, size), size
 
 
-def make_ico(out, specs):
+def make_ico(out, items):
     images = []
-    for spec in specs:
-        png, bpp = spec.rsplit(":", 1)
+    for item in items:
+        png, bpp = item.rsplit(":", 1)
         data, size = icon_image(png, int(bpp))
         images.append((size, int(bpp), data))
     directory = struct.pack("<HHH", 0, 1, len(images))
