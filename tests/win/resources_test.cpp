@@ -158,6 +158,28 @@ TEST(CatalogueResources, EveryTableHoldsExactlyTheProgramIds) {
     EXPECT_EQ(blocks, 3u);
 }
 
+// The texts are format strings: a table whose placeholders differ from the English ones would
+// make the formatting read the wrong arguments.
+TEST(CatalogueResources, EveryTableHasTheEnglishPlaceholders) {
+    auto placeholders = [](const std::wstring& text) {
+        std::wstring seq;
+        for (size_t i = 0; i + 1 < text.size(); ++i)
+            if (text[i] == L'%') seq += text[++i];
+        return seq;
+    };
+    for (unsigned block : {7u, 8u, 10u}) {
+        auto english = StringBlock(block, kEnglishUs);
+        ASSERT_EQ(english.size(), 16u);
+        for (const Table* table : kTables) {
+            auto texts = StringBlock(block, table->langId);
+            ASSERT_EQ(texts.size(), 16u);
+            for (unsigned i = 0; i < 16; ++i)
+                EXPECT_EQ(placeholders(texts[i]), placeholders(english[i]))
+                    << "table " << table->langId << ", id " << (block - 1) * 16 + i;
+        }
+    }
+}
+
 // The table the platform picks for the user language the run was started with (TEST_LANG).
 struct UserLanguage {
     const char* name;
