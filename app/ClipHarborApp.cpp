@@ -42,7 +42,8 @@ int ClipHarborApp::InitInstance() {
     SetMainWindow(&dlg);
     int result = 0;
     try {
-        result = dlg.DoModal() == -1 ? 0 : 1;
+        dlg.DoModal();
+        result = dlg.WasCreated() ? 1 : 0;
     } catch (...) {
         result = 0;
     }

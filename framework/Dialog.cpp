@@ -66,6 +66,7 @@ HWND Dialog::CreateWindowFromTemplate(HWND owner) {
     tHook = nullptr;
     tCreating = nullptr;
     if (!hwnd) hwnd_ = nullptr;
+    wasCreated_ = hwnd != nullptr;
     return hwnd;
 }
 

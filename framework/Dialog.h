@@ -55,12 +55,14 @@ public:
     Dialog& operator=(const Dialog&) = delete;
 
     // Runs the dialog modally: the owner (or the application's main window) is disabled while it
-    // runs. Returns the code given to EndModal, or -1 when the window could not be made.
+    // runs. Returns the code given to EndModal, or -1 when the window could not be made or was
+    // destroyed without one (WasCreated tells the two apart).
     INT_PTR DoModal();
     // Creates the dialog modeless (tests and hosts that run their own loop).
     HWND CreateModeless();
     void EndModal(INT_PTR result);
     bool IsModalRunning() const { return inModal_; }
+    bool WasCreated() const { return wasCreated_; }
 
     HWND hwnd() const { return hwnd_; }
     UINT TemplateId() const { return templateId_; }
@@ -99,6 +101,7 @@ private:
     WNDPROC superProc_ = nullptr;
     bool inModal_ = false;
     bool modalEnded_ = false;
+    bool wasCreated_ = false;
     INT_PTR modalResult_ = -1;
     // The message being dispatched, for Default().
     struct Current {

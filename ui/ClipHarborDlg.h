@@ -66,6 +66,7 @@ private:
     LRESULT OnColumnClick(NMHDR*);
     LRESULT OnEndLabelEdit(NMHDR*);
     LRESULT OnItemChanged(NMHDR*);
+    LRESULT OnListKeyDown(NMHDR*);
 
     void LoadAutoLaunch();
     void RepaintPreviewArea();

@@ -72,6 +72,14 @@ LRESULT ClipHarborDlg::OnColumnClick(NMHDR* header) {
     return 0;
 }
 
+// F2 starts renaming the selected clip, as it does in the system's own file lists.
+LRESULT ClipHarborDlg::OnListKeyDown(NMHDR* header) {
+    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey != VK_F2) return 0;
+    int row = static_cast<int>(clipList.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (row >= 0) clipList.Send(LVM_EDITLABELA, static_cast<WPARAM>(row));
+    return 0;
+}
+
 LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
     WaitCursor wait;
     auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);

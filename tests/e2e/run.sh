@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# End-to-end: the real ClipHarbor.exe under Wine on a mapped device, driven from outside with
+# xdotool and checked on disk and on screen. Usage: run.sh path/to/ClipHarbor.exe
+# Expects the environment of tools/test.sh (prefix ready, DISPLAY, wineserver running); sets it up
+# itself otherwise.
+set -uo pipefail
+exe=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/tools/wine-env.sh"
+wine_prefix_ready
+[ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 || xvfb_start
+
+work=$root/build/e2e
+device=$work/device
+media=$device/Movie/Media
+fails=0
+passes=0
+check() {  # check "what" command...
+  local what=$1; shift
+  if "$@"; then passes=$((passes + 1)); echo "ok   - $what"; else fails=$((fails + 1)); echo "FAIL - $what"; fi
+}
+pixel() {  # pixel X Y (screen): the colour as "r,g,b"
+  import -window root -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | tail -1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+}
+wait_window() {  # wait_window NAME: prints the X window id
+  local id=""
+  for _ in $(seq 1 150); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+wait_exit() {  # wait_exit PID: waits up to 15 s; the exit code lands in $rc
+  rc=timeout
+  for _ in $(seq 1 60); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1"; rc=$?; return 0; fi
+    sleep 0.1
+  done
+}
+
+rm -rf "$work"; mkdir -p "$media"
+cp "$root/samples/"*.mov "$media/"
+echo "not a clip" > "$media/notes.txt"
+map_drive s "$device"
+pid=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/s:"' EXIT
+before=$(cd "$device" && find . -type f | sort | xargs md5sum)
+
+# 1. Started by hand with a wrong argument: the fixed refusal, no window, nothing written.
+"$WINE" "$exe" 'S:\Movie\Media\' >/dev/null 2>&1 &
+pid=$!
+box=$(wait_window 'Zelkor ClipHarbor for Windows version 1.0')
+check "wrong arguments show the start-up message box" test -n "$box"
+[ -n "$box" ] && xdotool key --window "$box" Return 2>/dev/null
+wait_exit $pid
+check "the refused start ends (exit $rc) without the main window" \
+  test "$rc" = 1 -a -z "$(xdotool search --name 'ClipHarbor v1.0' 2>/dev/null)"
+
+# 2. Started by the detector on the device: the window lists the clips.
+"$WINE" "$exe" Zelkor_TWDV_LST 'S:\Movie\Media\' >/dev/null 2>&1 &
+pid=$!
+win=$(wait_window 'ClipHarbor v1.0')
+sleep 1.5
+win=$(wait_window 'ClipHarbor v1.0')
+check "the main window opens" test -n "$win"
+X=0; Y=0
+[ -n "$win" ] && eval "$(xdotool getwindowgeometry --shell "$win")"
+# Inside the window: the first clip row of the list, and the middle of the preview placeholder.
+row_x=$((X + 60)); row_y=$((Y + 151))
+ph_x=$((X + 650)); ph_y=$((Y + 300))
+import -window root "$work/started.png"
+logo=$(pixel $ph_x $ph_y)
+
+xdotool mousemove --sync $row_x $row_y click 1
+sleep 1.5
+import -window root "$work/selected.png"
+shown=$(pixel $ph_x $ph_y)
+check "selecting a clip replaces the placeholder ($logo -> $shown)" test "$logo" != "$shown"
+
+# Rename the selected clip in place (F2, type, Enter): the file is renamed on the device.
+# Keys sent from outside can be lost while the program is busy: a lost try is cancelled with
+# Escape and made again.
+first=$(ls "$media" | grep '\.mov$' | sort | head -1)
+for try in 1 2 3; do
+  xdotool mousemove --sync $row_x $row_y click 1
+  sleep 1
+  xdotool key --window "$win" F2
+  sleep 1
+  xdotool type --window "$win" --delay 30 "Zz_renamed.mov"
+  sleep 0.5
+  xdotool key --window "$win" Return
+  for _ in $(seq 1 30); do [ -f "$media/Zz_renamed.mov" ] && break; sleep 0.1; done
+  [ -f "$media/Zz_renamed.mov" ] && break
+  xdotool key --window "$win" Escape
+done
+check "F2 renames $first to Zz_renamed.mov on the device" test -f "$media/Zz_renamed.mov" -a ! -f "$media/$first"
+
+# Close with Alt+F4: the program ends normally.
+for try in 1 2 3; do
+  xdotool key --window "$win" alt+F4 2>/dev/null
+  wait_exit $pid
+  [ "$rc" != timeout ] && break
+done
+check "Alt+F4 closes the window and the program ends (exit $rc)" test "$rc" = 0
+
+# Nothing else on the device changed: same files with the same contents, apart from the rename.
+after=$(cd "$device" && find . -type f | sort | xargs md5sum | sed "s#Zz_renamed.mov#$first#" | sort -k2)
+check "no other file on the device changed" test "$(echo "$before" | sort -k2)" = "$after"
+
+echo "$passes passed, $fails failed"
+[ $fails = 0 ]
