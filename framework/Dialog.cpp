@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include <unordered_map>
+
 #include "framework/Application.h"
 
 namespace {
@@ -8,9 +10,15 @@ namespace {
 // window created while it is set, before that window sees WM_NCCREATE.
 thread_local Dialog* tCreating = nullptr;
 thread_local HHOOK tHook = nullptr;
-const char kDialogProp[] = "ClipHarbor.Dialog";
+// Window to dialog object, per thread (a window's messages come to its own thread). A map of our
+// own rather than a window property: property look-ups are slow on some systems, and the window
+// procedure needs this for every message.
+thread_local std::unordered_map<HWND, Dialog*> tDialogs;
 
-Dialog* FromHandle(HWND hwnd) { return static_cast<Dialog*>(GetPropA(hwnd, kDialogProp)); }
+Dialog* FromHandle(HWND hwnd) {
+    auto it = tDialogs.find(hwnd);
+    return it == tDialogs.end() ? nullptr : it->second;
+}
 
 }  // namespace
 
@@ -26,7 +34,7 @@ Dialog::Dialog(UINT templateId, HWND owner) : templateId_(templateId), owner_(ow
 
 Dialog::~Dialog() {
     if (hwnd_ && IsWindow(hwnd_)) {
-        RemovePropA(hwnd_, kDialogProp);
+        tDialogs.erase(hwnd_);
         ::DestroyWindow(hwnd_);
     }
 }
@@ -49,7 +57,7 @@ LRESULT CALLBACK Dialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
         Dialog* dlg = tCreating;
         tCreating = nullptr;
         dlg->hwnd_ = hwnd;
-        SetPropA(hwnd, kDialogProp, dlg);
+        tDialogs[hwnd] = dlg;
         dlg->superProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Dialog::StaticWindowProc)));
     }
@@ -192,7 +200,7 @@ LRESULT CALLBACK Dialog::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam
     WNDPROC super = dlg->superProc_;
     LRESULT result = dlg->WindowProc(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        RemovePropA(hwnd, kDialogProp);
+        tDialogs.erase(hwnd);
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
         if (dlg->hwnd_ == hwnd) dlg->hwnd_ = nullptr;
         dlg->modalEnded_ = true;

@@ -67,6 +67,8 @@ private:
     LRESULT OnEndLabelEdit(NMHDR*);
     LRESULT OnItemChanged(NMHDR*);
     LRESULT OnListKeyDown(NMHDR*);
+    LRESULT OnGetDispInfo(NMHDR*);
+    LRESULT OnDeleteAllItems(NMHDR*) { return TRUE; }
 
     void LoadAutoLaunch();
     void RepaintPreviewArea();

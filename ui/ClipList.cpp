@@ -42,28 +42,38 @@ void ClipHarborDlg::RefillList() {
     clipList.Send(LVM_DELETEALLITEMS);
     SortOrder(order, records, sortKey, AnsiLeadBytes());
     clipList.Send(LVM_SETITEMCOUNT, order.size());
+    // The rows hold no copies of the texts: the list asks for the cells it draws (LVN_GETDISPINFO)
+    // and gets them from the record the row shows.
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = LPSTR_TEXTCALLBACKA;
     for (size_t row = 0; row < order.size(); ++row) {
-        const ClipRecord* record = catalogue.RecordAtRow(static_cast<int>(row));
-        if (!record) continue;
-        LVITEMA item{};
-        item.mask = LVIF_TEXT;
         item.iItem = static_cast<int>(row);
-        item.pszText = const_cast<char*>(record->name.c_str());
-        int inserted = static_cast<int>(clipList.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (inserted < 0) continue;
-        const std::string* cells[] = {&record->sizeText, &record->dateText, &record->durationText};
-        for (int sub = 1; sub <= 3; ++sub) {
-            LVITEMA cell{};
-            cell.iSubItem = sub;
-            cell.pszText = const_cast<char*>(cells[sub - 1]->c_str());
-            clipList.Send(LVM_SETITEMTEXTA, static_cast<WPARAM>(inserted), reinterpret_cast<LPARAM>(&cell));
-        }
+        clipList.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
     clipList.Send(WM_SETREDRAW, TRUE);
     InvalidateRect(clipList.hwnd(), nullptr, TRUE);
     rebuilding_ = false;
     // No row is selected after a rebuild: the panel says so, and no row number outlives the rows.
     ShowNoSelection();
+}
+
+LRESULT ClipHarborDlg::OnGetDispInfo(NMHDR* header) {
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(header)->item;
+    if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return 0;
+    const ClipRecord* record = catalogue.RecordAtRow(item.iItem);
+    const std::string* text = nullptr;
+    if (record) {
+        switch (item.iSubItem) {
+        case 0: text = &record->name; break;
+        case 1: text = &record->sizeText; break;
+        case 2: text = &record->dateText; break;
+        case 3: text = &record->durationText; break;
+        default: break;
+        }
+    }
+    lstrcpynA(item.pszText, text ? text->c_str() : "", item.cchTextMax);
+    return 0;
 }
 
 LRESULT ClipHarborDlg::OnColumnClick(NMHDR* header) {
