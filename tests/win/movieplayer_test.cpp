@@ -827,3 +827,26 @@ TEST(MovieControllerPlacement, TheFilterHearsOfSizeChangesOnly) {
     controller.SetFilter([](int16_t, void*) { return true; });
     EXPECT_TRUE(controller.Filtered(39, nullptr));
 }
+
+// Names in the user's ANSI code page: in a double-byte code page (Japanese, 932) the second byte
+// of a character can be 0x5C, which is no path separator there.
+TEST(MoviePlayerLanguage, FileNamesAndTitlesKeepDoubleByteCharactersWhole) {
+    RecordingMovieServices library;
+    MoviePlayer player(library);
+    Host parent(nullptr, nullptr, "Parent");
+    Host host(&player, parent.hwnd);
+    const bool doubleByte = IsDBCSLeadByte(0x95) != FALSE;
+    const std::string table = "\x95\x5c";  // one character in code page 932
+
+    ASSERT_EQ(player.OpenFile(("C:\\clips\\" + table + ".mov").c_str()), 1);
+    char name[255] = {};
+    player.GetFileName(name);
+    EXPECT_EQ(std::string(name), doubleByte ? table + ".mov" : std::string(".mov"));
+
+    // The 255-byte cut falls on the first byte of a double-byte character: the whole character goes.
+    std::memset(player.title, 'T', sizeof(player.title) - 1);
+    const std::string file = std::string(124, 'n') + "\x88\x9f" "tail";  // title + " - " + 124 = 254
+    ASSERT_EQ(player.OpenFile(("C:\\" + file).c_str()), 1);
+    const std::string composed = std::string(127, 'T') + " - " + file;
+    EXPECT_EQ(Text(parent.hwnd), composed.substr(0, doubleByte ? 254 : 255));
+}
