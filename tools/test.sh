@@ -11,6 +11,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 step "Packages"
 as_root bash tools/bootstrap.sh || exit 1
 
+mkdir -p build
 jobs=$(nproc 2>/dev/null || echo 2)
 failed=()
 
