@@ -281,6 +281,7 @@ void MoviePlayer::UpdateTitle() {
 }
 
 void MoviePlayer::GetFileName(char* out) {
+    if (out == nullptr) return;
     const size_t length = strnlen(path, sizeof(path) - 1);
     if (length == 0) return;
     const char* name = AfterLastSeparator(path, length);
@@ -290,15 +291,17 @@ void MoviePlayer::GetFileName(char* out) {
 }
 
 void MoviePlayer::GetTitle(char* out) {
+    if (out == nullptr) return;
     const size_t length = strnlen(title, sizeof(title) - 1);
     if (length == 0) return;
     std::memcpy(out, title, length);
     out[length] = '\0';
 }
 
-int32_t MoviePlayer::ToCountedString(char* text) { return preview::ToCountedString(text) ? 1 : 0; }
+int32_t MoviePlayer::ToCountedString(char* text) { return text && preview::ToCountedString(text) ? 1 : 0; }
 
 void MoviePlayer::FromCountedString(char* text) {
+    if (text == nullptr) return;
     // `path` is the one buffer the player converts; others are taken at their word.
     const size_t capacity = text == path ? sizeof(path) : size_t(static_cast<unsigned char>(text[0])) + 1;
     preview::FromCountedString(text, capacity);
@@ -323,6 +326,7 @@ int32_t MoviePlayer::GetCaptionHeight() {
 }
 
 void MoviePlayer::GetDesktopBounds(Rect16* bounds) {
+    if (bounds == nullptr) return;
     RECT desktop{};
     GetWindowRect(GetDesktopWindow(), &desktop);
     *bounds = Rect16{0, 0, static_cast<int16_t>(desktop.bottom - desktop.top),
