@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
