@@ -213,7 +213,7 @@ int RunClipInfo(const std::vector<std::string>& args, std::ostream& out, std::os
         ++totals.files;
         totals.bytesRead += m.bytesRead;
         totals.moovBytes += m.moovSize;
-        totals.headerBytes += uint64_t(m.topLevelAtoms) * 8;
+        totals.headerBytes += uint64_t(m.topLevelAtoms - 1) * 8;  // the moov's own header is in moovSize
         if (o.json) {
             out << (first ? "\n  " : ",\n  ");
             PrintJson(out, path, fileSize, m, o);
@@ -225,7 +225,7 @@ int RunClipInfo(const std::vector<std::string>& args, std::ostream& out, std::os
     if (o.json) out << (first ? "]\n" : "\n]\n");
     if (o.stats && totals.files)
         err << "clipinfo: " << totals.files << " movies, " << totals.bytesRead / totals.files
-            << " bytes read per movie; moov + top-level headers " << (totals.moovBytes + totals.headerBytes) / totals.files
+            << " bytes read per movie; moov + the top-level headers before it " << (totals.moovBytes + totals.headerBytes) / totals.files
             << " bytes per movie\n";
     return status;
 }

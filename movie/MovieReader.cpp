@@ -17,6 +17,10 @@ constexpr uint64_t kMaxMoovSize = 64u << 20;
 constexpr uint32_t kMaxTopLevelAtoms = 1u << 16;
 // Bounds recursion where atoms nest freely (sample description extensions).
 constexpr int kMaxDepth = 8;
+// A Track costs far more memory than the 8 bytes of an empty 'trak': cap their number so a
+// hostile moov cannot turn megabytes into gigabytes. Other tables cost at most 8 bytes of memory
+// per byte of the file (4-bit compact sample sizes), most of them 1 or 2.
+constexpr size_t kMaxTracks = 1024;
 
 bool AddU64(uint64_t a, uint64_t b, uint64_t& r) { return !__builtin_add_overflow(a, b, &r); }
 bool MulU64(uint64_t a, uint64_t b, uint64_t& r) { return !__builtin_mul_overflow(a, b, &r); }
@@ -534,6 +538,7 @@ ReadResult ParseMoov(Span moov, Movie& m, uint64_t fileSize) {
                 break;
             }
             case FourCC("trak"): {
+                if (m.tracks.size() >= kMaxTracks) return ReadResult::Malformed;
                 Track& t = m.tracks.emplace_back();
                 t.dataEnd = fileSize;
                 ReadResult r = ParseTrak(a.body, t);

@@ -420,6 +420,14 @@ TEST(MovieReader, DeepNestingAndEndlessAtomChainsEndQuickly) {
     m = ReadOk(BuildMovie(spec));
     EXPECT_EQ(m.tracks[0].codecConfigType, 0u);
 
+    // Empty tracks cost far more memory than file bytes: their number is capped.
+    Bytes traks;
+    for (int i = 0; i < 1024; ++i) Append(traks, MakeAtom("trak", {}));
+    m = ReadOk(MakeAtom("moov", Cat({Mvhd(0, 600, 1), traks})));
+    EXPECT_EQ(m.tracks.size(), 1024u);
+    EXPECT_EQ(m.tracks[0].kind, TrackKind::Other);
+    EXPECT_EQ(Read(MakeAtom("moov", Cat({Mvhd(0, 600, 1), traks, MakeAtom("trak", {})})), m), ReadResult::Malformed);
+
     // 100,000 empty 'free' atoms before the movie: the walk gives up rather than read them all.
     Bytes frees;
     for (int i = 0; i < 100000; ++i) Append(frees, MakeAtom("free", {}));
