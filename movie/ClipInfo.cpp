@@ -56,7 +56,12 @@ bool ListFolder(const std::string& folder, std::vector<std::string>& files) {
     if (ec) return false;
     std::sort(names.begin(), names.end());
     std::string prefix = folder;
-    if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
+#ifdef _WIN32
+    const char separator = '\\';
+#else
+    const char separator = '/';
+#endif
+    if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += separator;
     for (const std::string& n : names) files.push_back(prefix + n);
     return true;
 }

@@ -653,9 +653,9 @@ bool Track::Sample(size_t n, SampleInfo& out) const {
         if (uniformSampleSize) {
             before = inChunk * uniformSampleSize;
         } else {
-            for (uint64_t k = index - inChunk; k < index; ++k) before += sizes[k];
+            for (size_t k = n - size_t(inChunk); k < n; ++k) before += sizes[k];
         }
-        if (!AddU64(chunkOffsets[chunk - 1], before, offset)) return false;
+        if (!AddU64(chunkOffsets[size_t(chunk - 1)], before, offset)) return false;
     }
     uint64_t end;
     if (!AddU64(offset, size, end) || end > dataEnd) return false;
