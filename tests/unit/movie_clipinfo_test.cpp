@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "ClipInfo.h"
@@ -34,7 +35,7 @@ TEST(ClipInfo, PrintsOneTabSeparatedLinePerClip) {
 }
 
 TEST(ClipInfo, ReadsFolderInNameOrderAndReportsFilesThatAreNotMovies) {
-    fs::path dir = fs::temp_directory_path() / "clipharbor_clipinfo_folder";
+    fs::path dir = fs::temp_directory_path() / ("clipharbor_clipinfo_" + std::to_string(std::random_device{}()));
     fs::remove_all(dir);
     fs::create_directories(dir / "sub");
     fs::copy_file(kCorpus + "/mpeg4_1000.mov", dir / "b.mov");

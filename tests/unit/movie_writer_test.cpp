@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "MovieReader.h"
 #include "MovieWriter.h"
@@ -19,7 +20,7 @@ class MovieWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("clipharbor_writer_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ("clipharbor_writer_" + std::to_string(std::random_device{}()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
