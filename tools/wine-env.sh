@@ -57,7 +57,13 @@ xvfb_start() {
 xvfb_stop() { [ -n "${CLIPHARBOR_XVFB_PID:-}" ] && kill "$CLIPHARBOR_XVFB_PID" 2>/dev/null; true; }
 
 # One persistent wineserver for a whole run: warm starts take ~0.1 s instead of ~1 s.
-wineserver_start() { "$WINESERVER" -p >/dev/null 2>&1 || true; }
+# The first program of a session also starts the prefix's background services, which stay with the
+# server; start them here, detached from any caller's output, or a test runner waiting for the end
+# of its test's output would wait for them too.
+wineserver_start() {
+  "$WINESERVER" -p >/dev/null 2>&1 || true
+  "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
 wineserver_stop() { "$WINESERVER" -k >/dev/null 2>&1 || true; }
 
 # Maps a drive letter of the prefix to a folder (the way a real device letter appears to Windows).
