@@ -73,6 +73,9 @@ private:
     void LoadAutoLaunch();
     void RepaintPreviewArea();
     void SetSelectionCaptions(bool plural);
+    void SetCommandsEnabled(bool on);
+    // The panel for an empty selection; ShowNoSelection also closes the preview.
+    void ShowNoSelectionPanel();
     void ShowNoSelection();
 
     bool rebuilding_ = false;

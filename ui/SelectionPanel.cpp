@@ -27,16 +27,24 @@ void ClipHarborDlg::SetSelectionCaptions(bool plural) {
     deleteButton.SetText(plural ? deleteManyCaption : deleteOneCaption);
 }
 
+void ClipHarborDlg::SetCommandsEnabled(bool on) {
+    copyButton.Enable(on);
+    moveButton.Enable(on);
+    deleteButton.Enable(on);
+}
+
+void ClipHarborDlg::ShowNoSelectionPanel() {
+    SetSelectionCaptions(false);
+    SetCommandsEnabled(false);
+    previewRow = -1;
+    selectionText.SetText(noSelectionText);
+}
+
 void ClipHarborDlg::ShowNoSelection() {
     if (player && player->isOpen) player->Close();
     if (placeholderPicture && !placeholderPicture->visible) placeholderPicture->visible = 1;
     RepaintPreviewArea();
-    SetSelectionCaptions(false);
-    copyButton.Enable(false);
-    moveButton.Enable(false);
-    deleteButton.Enable(false);
-    previewRow = -1;
-    selectionText.SetText(noSelectionText);
+    ShowNoSelectionPanel();
 }
 
 LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
@@ -49,12 +57,7 @@ LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
 
     ReleasePreview();
     if (rows.empty()) {
-        SetSelectionCaptions(false);
-        copyButton.Enable(false);
-        moveButton.Enable(false);
-        deleteButton.Enable(false);
-        previewRow = -1;
-        selectionText.SetText(noSelectionText);
+        ShowNoSelectionPanel();
         return 0;
     }
     SetSelectionCaptions(rows.size() > 1);
@@ -68,9 +71,7 @@ LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
     } else {
         previewRow = -1;
     }
-    copyButton.Enable(true);
-    moveButton.Enable(true);
-    deleteButton.Enable(true);
+    SetCommandsEnabled(true);
     SelectionSummary summary = SummariseSelection(catalogue, rows);
     statusText = FormatSelectionStatus(selectionFormat, summary, records.size());
     selectionText.SetText(statusText);
