@@ -152,17 +152,25 @@ bool ReadFullHeader(Cursor& c, uint8_t& version, uint32_t& flags) {
     return true;
 }
 
-ReadResult ParseMvhd(Span body, Movie& m) {
+// Movie and media headers share their start: version, created, modified, time scale, duration
+// (32-bit times in version 0, 64-bit in version 1). A time scale of 0 is refused.
+ReadResult ReadTimeHeader(Span body, uint32_t& scale, uint64_t& duration) {
     Cursor c(body);
     uint8_t version;
     uint32_t flags;
     if (!ReadFullHeader(c, version, flags) || version > 1) return ReadResult::Malformed;
     bool wide = version == 1;
-    uint64_t created, modified, duration;
-    uint32_t scale;
+    uint64_t created, modified;
     if (!c.Sized(wide, created) || !c.Sized(wide, modified) || !c.U32(scale) || !c.Sized(wide, duration))
         return ReadResult::Malformed;
-    if (scale == 0) return ReadResult::BadTimeScale;
+    return scale == 0 ? ReadResult::BadTimeScale : ReadResult::Ok;
+}
+
+ReadResult ParseMvhd(Span body, Movie& m) {
+    uint32_t scale;
+    uint64_t duration;
+    ReadResult r = ReadTimeHeader(body, scale, duration);
+    if (r != ReadResult::Ok) return r;
     m.timeScale = scale;
     m.duration = duration;
     return ReadResult::Ok;
@@ -197,16 +205,10 @@ ReadResult ParseTkhd(Span body, Track& t) {
 }
 
 ReadResult ParseMdhd(Span body, Track& t) {
-    Cursor c(body);
-    uint8_t version;
-    uint32_t flags;
-    if (!ReadFullHeader(c, version, flags) || version > 1) return ReadResult::Malformed;
-    bool wide = version == 1;
-    uint64_t created, modified, duration;
     uint32_t scale;
-    if (!c.Sized(wide, created) || !c.Sized(wide, modified) || !c.U32(scale) || !c.Sized(wide, duration))
-        return ReadResult::Malformed;
-    if (scale == 0) return ReadResult::BadTimeScale;
+    uint64_t duration;
+    ReadResult r = ReadTimeHeader(body, scale, duration);
+    if (r != ReadResult::Ok) return r;
     t.mediaTimeScale = scale;
     t.mediaDuration = duration;
     return ReadResult::Ok;
