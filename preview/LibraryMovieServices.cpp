@@ -110,21 +110,21 @@ void LibraryMovieServices::SizeWindow(PortHandle port, int16_t width, int16_t he
 }
 
 Status LibraryMovieServices::MakeFileSpec(int16_t volume, int32_t directory, const unsigned char* countedName,
-                                          FileSpec& spec) {
+                                          FileSpec& fileSpec) {
     if (!initialized_) return kLibraryUnavailable;
     if (countedName == nullptr) return kParamErr;
-    spec = FileSpec{};
-    spec.volume = volume;
-    spec.directory = directory;
-    std::memcpy(spec.name, countedName, size_t(countedName[0]) + 1);
+    fileSpec = FileSpec{};
+    fileSpec.volume = volume;
+    fileSpec.directory = directory;
+    std::memcpy(fileSpec.name, countedName, size_t(countedName[0]) + 1);
     return kNoError;
 }
 
-Status LibraryMovieServices::OpenMovieFile(const FileSpec& spec, FileRef& ref, int8_t permission) {
+Status LibraryMovieServices::OpenMovieFile(const FileSpec& fileSpec, FileRef& ref, int8_t permission) {
     ref = FileRef::None;
     if (!Available()) return kLibraryUnavailable;
     if (permission != kReadPermission) return kParamErr;  // we only ever read movie files
-    const std::string path = NameOf(spec.name);
+    const std::string path = NameOf(fileSpec.name);
     if (path.empty()) return kFileNotFound;
     auto source = movie::FileSource::Open(path);
     if (!source) return kFileNotFound;
@@ -330,12 +330,12 @@ Status LibraryMovieServices::PutMovieOnClipboard(MovieHandle movie, int32_t) {
     return Movie(movie) ? kDeclined : (Available() ? kBadHandle : kLibraryUnavailable);
 }
 
-Status LibraryMovieServices::SaveSelfContained(MovieHandle movie, const FileSpec& spec, uint32_t, int16_t,
+Status LibraryMovieServices::SaveSelfContained(MovieHandle movie, const FileSpec& fileSpec, uint32_t, int16_t,
                                                int32_t flags) {
     const MovieObject* object = Movie(movie);
     if (!object) return Available() ? kBadHandle : kLibraryUnavailable;
     if (object->path.empty()) return kDeclined;
-    const std::string destination = NameOf(spec.name);
+    const std::string destination = NameOf(fileSpec.name);
     if (destination.empty()) return kParamErr;
     if (!(flags & kSaveReplaceExisting) && GetFileAttributesA(destination.c_str()) != INVALID_FILE_ATTRIBUTES)
         return kFileExists;

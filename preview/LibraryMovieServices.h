@@ -32,8 +32,8 @@ public:
     void SizeWindow(PortHandle port, int16_t width, int16_t height, bool redraw) override;
 
     Status MakeFileSpec(int16_t volume, int32_t directory, const unsigned char* countedName,
-                        FileSpec& spec) override;
-    Status OpenMovieFile(const FileSpec& spec, FileRef& ref, int8_t permission) override;
+                        FileSpec& fileSpec) override;
+    Status OpenMovieFile(const FileSpec& fileSpec, FileRef& ref, int8_t permission) override;
     Status NewMovieFromFile(MovieHandle& movie, FileRef ref, int16_t* resourceId, unsigned char* name,
                             int32_t flags) override;
     Status CloseMovieFile(FileRef ref) override;
@@ -64,7 +64,7 @@ public:
     Status PutMovieOnClipboard(MovieHandle movie, int32_t flags) override;
     // Copies the movie's source file into one self-contained file; a movie without a source
     // file (an empty one) is refused.
-    Status SaveSelfContained(MovieHandle movie, const FileSpec& spec, uint32_t creator, int16_t script,
+    Status SaveSelfContained(MovieHandle movie, const FileSpec& fileSpec, uint32_t creator, int16_t script,
                              int32_t flags) override;
 
     // What stands behind a handle, for the player's host and for tests; null when none.

@@ -61,11 +61,11 @@ bool MoviePlayer::OpenMovie(const char* file, bool drawInWindow) {
     std::memcpy(path, file, length);
     path[length] = '\0';
     ToCountedString(path);
-    FileSpec spec;
-    services_.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(path), spec);
+    FileSpec fileSpec;
+    services_.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(path), fileSpec);
     if (drawInWindow) services_.SetCurrentPort(services_.GetWindowPort(window), nullptr);
     FileRef ref = FileRef::None;
-    if (services_.OpenMovieFile(spec, ref, preview::kReadPermission) != preview::kNoError) return false;
+    if (services_.OpenMovieFile(fileSpec, ref, preview::kReadPermission) != preview::kNoError) return false;
     MovieHandle opened = MovieHandle::None;
     const Status status = services_.NewMovieFromFile(opened, ref, nullptr, nullptr, preview::kNewMovieActive);
     services_.CloseMovieFile(ref);
@@ -149,9 +149,9 @@ void MoviePlayer::SaveAs() {
     if (!GetSaveFileNameA(&dialog)) return;
     if (movie == MovieHandle::None) return;
     if (!ToCountedString(file)) return;
-    FileSpec spec;
-    services_.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(file), spec);
-    services_.SaveSelfContained(movie, spec, kCreatorCode, -1, preview::kSaveReplaceExisting);
+    FileSpec fileSpec;
+    services_.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(file), fileSpec);
+    services_.SaveSelfContained(movie, fileSpec, kCreatorCode, -1, preview::kSaveReplaceExisting);
 }
 
 int32_t MoviePlayer::HandleWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -99,8 +99,8 @@ public:
 
     // Files and movies.
     virtual Status MakeFileSpec(int16_t volume, int32_t directory, const unsigned char* countedName,
-                                FileSpec& spec) = 0;
-    virtual Status OpenMovieFile(const FileSpec& spec, FileRef& ref, int8_t permission) = 0;
+                                FileSpec& fileSpec) = 0;
+    virtual Status OpenMovieFile(const FileSpec& fileSpec, FileRef& ref, int8_t permission) = 0;
     virtual Status NewMovieFromFile(MovieHandle& movie, FileRef ref, int16_t* resourceId, unsigned char* name,
                                     int32_t flags) = 0;
     virtual Status CloseMovieFile(FileRef ref) = 0;
@@ -129,8 +129,8 @@ public:
     virtual Status ControllerClear(ControllerHandle controller) = 0;
     virtual Status ControllerUndo(ControllerHandle controller) = 0;
     virtual Status PutMovieOnClipboard(MovieHandle movie, int32_t flags) = 0;
-    // Writes the movie as a new self-contained file at spec.
-    virtual Status SaveSelfContained(MovieHandle movie, const FileSpec& spec, uint32_t creator, int16_t script,
+    // Writes the movie as a new self-contained file at fileSpec.
+    virtual Status SaveSelfContained(MovieHandle movie, const FileSpec& fileSpec, uint32_t creator, int16_t script,
                                      int32_t flags) = 0;
 };
 

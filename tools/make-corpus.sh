@@ -33,7 +33,7 @@ make_corpus() {
   ffmpeg "${common[@]}" -f lavfi -i "$(pattern 160x120 25 2)" -f lavfi -i "$(tone 550 48000 2)" \
     "${out[@]}" -c:v libx264 -preset veryfast -threads 1 -pix_fmt yuv420p -c:a aac -b:a 32k \
     -video_track_timescale 90000 -movflags +faststart h264_aac_90000_front.mp4
-  # MPEG-4 Part 2, time scale 1000.
+  # MPEG-4 Visual (the mp4v codec), time scale 1000.
   ffmpeg "${common[@]}" -f lavfi -i "$(pattern 160x120 12 2)" \
     "${out[@]}" -c:v mpeg4 -q:v 8 -video_track_timescale 1000 -movie_timescale 1000 mpeg4_1000.mov
   # Uncompressed RGB ('raw '), tiny.

@@ -136,7 +136,7 @@ struct TrackSpec {
     Bytes extraStbl;                  // appended to stbl (e.g. unknown atoms)
 };
 
-struct MovieSpec {
+struct MovieLayout {
     uint32_t timeScale = 600;
     uint64_t duration = 240;
     uint8_t version = 0;
@@ -175,7 +175,7 @@ inline Bytes TrakAtom(const TrackSpec& t, uint32_t id, uint64_t dataStart) {
     return MakeAtom("trak", Cat({Tkhd(t.version, id, t.tkhdDuration, t.width16, t.height16, t.tkhdFlags), t.edts, mdia}));
 }
 
-inline Bytes MoovAtom(const MovieSpec& m, uint64_t dataStart) {
+inline Bytes MoovAtom(const MovieLayout& m, uint64_t dataStart) {
     Bytes body = Mvhd(m.version, m.timeScale, m.duration);
     uint64_t pos = dataStart;
     for (size_t i = 0; i < m.tracks.size(); ++i) {
@@ -192,7 +192,7 @@ inline Bytes ZeroSizeField(Bytes atom) {
 }
 
 // The whole file. Sample data of track i follows that of track i-1 in one mdat.
-inline Bytes BuildMovie(const MovieSpec& m) {
+inline Bytes BuildMovie(const MovieLayout& m) {
     Bytes head = m.ftyp ? MakeAtom("ftyp", Cat({Type("qt  "), U32(0x200), Type("qt  ")})) : Bytes{};
     Append(head, m.beforeFirst);
     Bytes media;

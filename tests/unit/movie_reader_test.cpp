@@ -20,17 +20,17 @@ Movie ReadOk(const Bytes& file) {
 }
 
 // Every sample of every track read back through Sample() equals the bytes the builder wrote.
-void ExpectSamplesMatch(const MovieSpec& spec, const Bytes& file, const Movie& m) {
-    ASSERT_EQ(m.tracks.size(), spec.tracks.size());
-    for (size_t ti = 0; ti < spec.tracks.size(); ++ti) {
+void ExpectSamplesMatch(const MovieLayout& layout, const Bytes& file, const Movie& m) {
+    ASSERT_EQ(m.tracks.size(), layout.tracks.size());
+    for (size_t ti = 0; ti < layout.tracks.size(); ++ti) {
         const Track& t = m.tracks[ti];
-        const auto& sizes = spec.tracks[ti].sampleSizes;
+        const auto& sizes = layout.tracks[ti].sampleSizes;
         ASSERT_EQ(t.SampleCount(), sizes.size());
         for (size_t n = 0; n < sizes.size(); ++n) {
             SampleInfo s;
             ASSERT_TRUE(t.Sample(n, s)) << "track " << ti << " sample " << n;
             EXPECT_EQ(s.size, sizes[n]);
-            EXPECT_EQ(s.time, uint64_t(n) * spec.tracks[ti].delta);
+            EXPECT_EQ(s.time, uint64_t(n) * layout.tracks[ti].delta);
             ASSERT_LE(s.offset + s.size, file.size());
             for (uint32_t k = 0; k < s.size; ++k) ASSERT_EQ(file[s.offset + k], uint8_t(ti * 64 + n));
         }
@@ -40,26 +40,26 @@ void ExpectSamplesMatch(const MovieSpec& spec, const Bytes& file, const Movie& m
 }  // namespace
 
 TEST(MovieReader, ReadsTimeScaleDurationAndWholeSeconds) {
-    MovieSpec spec;
-    spec.timeScale = 100;
-    spec.duration = 9090;
-    spec.tracks[0].tkhdDuration = 9090;
-    Movie m = ReadOk(BuildMovie(spec));
+    MovieLayout layout;
+    layout.timeScale = 100;
+    layout.duration = 9090;
+    layout.tracks[0].tkhdDuration = 9090;
+    Movie m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.timeScale, 100u);
     EXPECT_EQ(m.duration, 9090u);
     EXPECT_EQ(m.duration / m.timeScale, 90u);
 }
 
 TEST(MovieReader, ReadsTrackDetails) {
-    MovieSpec spec;
+    MovieLayout layout;
     TrackSpec sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("twos", 0, 2, 16, 22050);
     sound.width16 = sound.height16 = 0;
     sound.mediaScale = 22050;
     sound.delta = 1;
-    spec.tracks.push_back(sound);
-    const Bytes file = BuildMovie(spec);
+    layout.tracks.push_back(sound);
+    const Bytes file = BuildMovie(layout);
     Movie m = ReadOk(file);
     ASSERT_EQ(m.tracks.size(), 2u);
     const Track& v = m.tracks[0];
@@ -83,17 +83,17 @@ TEST(MovieReader, ReadsTrackDetails) {
     EXPECT_EQ(a.sampleRate, 22050u);
     EXPECT_EQ(m.naturalWidth, 160);
     EXPECT_EQ(m.naturalHeight, 120);
-    ExpectSamplesMatch(spec, file, m);
+    ExpectSamplesMatch(layout, file, m);
 }
 
 TEST(MovieReader, ReadsSoundDescriptionVersionsAndCodecConfig) {
     // Version 1 with the esds inside 'wave', as QuickTime writes AAC.
     Bytes esdsBody = {0, 0, 0, 0, 3, 25, 0, 1, 0};
     Bytes wave = MakeAtom("wave", Cat({MakeAtom("frma", Type("mp4a")), MakeAtom("esds", esdsBody), U32(0)}));
-    MovieSpec spec;
-    spec.tracks[0].handler = "soun";
-    spec.tracks[0].sampleEntry = SoundEntry("mp4a", 1, 1, 16, 48000, wave);
-    Movie m = ReadOk(BuildMovie(spec));
+    MovieLayout layout;
+    layout.tracks[0].handler = "soun";
+    layout.tracks[0].sampleEntry = SoundEntry("mp4a", 1, 1, 16, 48000, wave);
+    Movie m = ReadOk(BuildMovie(layout));
     const Track& t = m.tracks[0];
     EXPECT_EQ(t.channels, 1);
     EXPECT_EQ(t.sampleRate, 48000u);
@@ -108,8 +108,8 @@ TEST(MovieReader, ReadsSoundDescriptionVersionsAndCodecConfig) {
     Bytes v2 = MakeAtom("lpcm", Cat({Zeros(6), U16(1), U16(2), U16(0), U32(0), U16(3), U16(16), U16(0xFFFE), U16(0),
                                      U32(0x10000), U32(72), U64(rateBits), U32(6), U32(0x7F000000), U32(24),
                                      U32(0), U32(18), U32(1)}));
-    spec.tracks[0].sampleEntry = v2;
-    m = ReadOk(BuildMovie(spec));
+    layout.tracks[0].sampleEntry = v2;
+    m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.tracks[0].sampleRate, 96000u);
     EXPECT_EQ(m.tracks[0].channels, 6);
     EXPECT_EQ(m.tracks[0].sampleBits, 24);
@@ -118,16 +118,16 @@ TEST(MovieReader, ReadsSoundDescriptionVersionsAndCodecConfig) {
     rateBits = 0x7FF8000000000000ull;
     Bytes nan = v2;
     for (int i = 0; i < 8; ++i) nan[8 + 32 + i] = uint8_t(rateBits >> (56 - 8 * i));
-    spec.tracks[0].sampleEntry = nan;
-    m = ReadOk(BuildMovie(spec));
+    layout.tracks[0].sampleEntry = nan;
+    m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.tracks[0].sampleRate, 0u);
 }
 
 TEST(MovieReader, ReadsVideoCodecConfig) {
     Bytes avcC = {1, 0x64, 0, 0x0D, 0xFF, 0xE1, 0, 0};
-    MovieSpec spec;
-    spec.tracks[0].sampleEntry = VideoEntry("avc1", 320, 240, Cat({MakeAtom("colr", Zeros(10)), MakeAtom("avcC", avcC)}));
-    Movie m = ReadOk(BuildMovie(spec));
+    MovieLayout layout;
+    layout.tracks[0].sampleEntry = VideoEntry("avc1", 320, 240, Cat({MakeAtom("colr", Zeros(10)), MakeAtom("avcC", avcC)}));
+    Movie m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.tracks[0].codec, FourCC("avc1"));
     EXPECT_EQ(m.tracks[0].codecConfigType, FourCC("avcC"));
     EXPECT_EQ(m.tracks[0].codecConfig, avcC);
@@ -135,23 +135,23 @@ TEST(MovieReader, ReadsVideoCodecConfig) {
 }
 
 TEST(MovieReader, VersionOneHeadersCarry64BitValues) {
-    MovieSpec spec;
-    spec.version = 1;
-    spec.timeScale = 90000;
-    spec.duration = 0x123456789ull;
-    spec.tracks[0].version = 1;
-    spec.tracks[0].tkhdDuration = 0x123456789ull;
-    const Bytes file = BuildMovie(spec);
+    MovieLayout layout;
+    layout.version = 1;
+    layout.timeScale = 90000;
+    layout.duration = 0x123456789ull;
+    layout.tracks[0].version = 1;
+    layout.tracks[0].tkhdDuration = 0x123456789ull;
+    const Bytes file = BuildMovie(layout);
     Movie m = ReadOk(file);
     EXPECT_EQ(m.timeScale, 90000u);
     EXPECT_EQ(m.duration, 0x123456789ull);
     EXPECT_EQ(m.tracks[0].duration, 0x123456789ull);
     EXPECT_EQ(m.tracks[0].mediaTimeScale, 600u);
     EXPECT_EQ(m.tracks[0].id, 1u);
-    ExpectSamplesMatch(spec, file, m);
+    ExpectSamplesMatch(layout, file, m);
 
-    Bytes v2 = BuildMovie(MovieSpec{});
-    MovieSpec plain;
+    Bytes v2 = BuildMovie(MovieLayout{});
+    MovieLayout plain;
     Bytes mvhd = Mvhd(0, 600, 240);
     auto at = std::search(v2.begin(), v2.end(), mvhd.begin(), mvhd.end());
     ASSERT_NE(at, v2.end());
@@ -163,51 +163,51 @@ TEST(MovieReader, VersionOneHeadersCarry64BitValues) {
 TEST(MovieReader, LayoutVariantsReadTheSame) {
     struct Case {
         const char* name;
-        void (*tweak)(MovieSpec&);
+        void (*tweak)(MovieLayout&);
     } cases[] = {
-        {"moov after mdat", [](MovieSpec&) {}},
-        {"moov first", [](MovieSpec& s) { s.moovFirst = true; }},
-        {"no ftyp (classic QuickTime)", [](MovieSpec& s) { s.ftyp = false; }},
-        {"64-bit moov and mdat sizes", [](MovieSpec& s) { s.moov64 = s.mdat64 = true; }},
-        {"64-bit sizes, moov first", [](MovieSpec& s) { s.moov64 = s.mdat64 = s.moovFirst = true; }},
-        {"moov last with size 0", [](MovieSpec& s) { s.lastSizeZero = true; }},
-        {"mdat last with size 0", [](MovieSpec& s) { s.lastSizeZero = s.moovFirst = true; }},
-        {"co64 chunk offsets", [](MovieSpec& s) { s.tracks[0].co64 = true; }},
-        {"several samples per chunk", [](MovieSpec& s) { s.tracks[0].samplesPerChunk = 3; }},
-        {"skipped top-level atoms", [](MovieSpec& s) {
+        {"moov after mdat", [](MovieLayout&) {}},
+        {"moov first", [](MovieLayout& s) { s.moovFirst = true; }},
+        {"no ftyp (classic QuickTime)", [](MovieLayout& s) { s.ftyp = false; }},
+        {"64-bit moov and mdat sizes", [](MovieLayout& s) { s.moov64 = s.mdat64 = true; }},
+        {"64-bit sizes, moov first", [](MovieLayout& s) { s.moov64 = s.mdat64 = s.moovFirst = true; }},
+        {"moov last with size 0", [](MovieLayout& s) { s.lastSizeZero = true; }},
+        {"mdat last with size 0", [](MovieLayout& s) { s.lastSizeZero = s.moovFirst = true; }},
+        {"co64 chunk offsets", [](MovieLayout& s) { s.tracks[0].co64 = true; }},
+        {"several samples per chunk", [](MovieLayout& s) { s.tracks[0].samplesPerChunk = 3; }},
+        {"skipped top-level atoms", [](MovieLayout& s) {
              s.beforeFirst = Cat({MakeAtom("wide", {}), MakeAtom("free", Zeros(5)), MakeAtom("skip", Zeros(3)),
                                   MakeAtom("pnot", Zeros(12)), MakeAtom("junk", Zeros(40))});
          }},
-        {"unknown atoms inside", [](MovieSpec& s) {
+        {"unknown atoms inside", [](MovieLayout& s) {
              s.extraMoov = Cat({MakeAtom("udta", MakeAtom("\xa9nam", Zeros(9))), MakeAtom("zzzz", Zeros(2)), U32(0)});
              s.tracks[0].extraStbl = MakeAtom("sdtp", Zeros(8));
          }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MovieSpec spec;
+        MovieLayout layout;
         TrackSpec second;
         second.handler = "soun";
         second.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
         second.sampleSizes = {7, 9};
-        spec.tracks.push_back(second);
-        c.tweak(spec);
-        const Bytes file = BuildMovie(spec);
+        layout.tracks.push_back(second);
+        c.tweak(layout);
+        const Bytes file = BuildMovie(layout);
         Movie m = ReadOk(file);
         EXPECT_EQ(m.timeScale, 600u);
         EXPECT_EQ(m.duration, 240u);
         EXPECT_EQ(m.tracks[1].kind, TrackKind::Sound);
-        ExpectSamplesMatch(spec, file, m);
+        ExpectSamplesMatch(layout, file, m);
         EXPECT_LT(m.bytesRead, file.size() - 200);  // the 300 media bytes are never read
     }
 }
 
 TEST(MovieReader, EditListsGiveThePresentationDuration) {
-    MovieSpec spec;
-    spec.duration = 240;
+    MovieLayout layout;
+    layout.duration = 240;
     // An empty edit of 60 then the media: the track presents for 300.
-    spec.tracks[0].edts = Edts(0, {{60, -1}, {240, 0}});
-    Movie m = ReadOk(BuildMovie(spec));
+    layout.tracks[0].edts = Edts(0, {{60, -1}, {240, 0}});
+    Movie m = ReadOk(BuildMovie(layout));
     ASSERT_TRUE(m.tracks[0].hasEditList);
     ASSERT_EQ(m.tracks[0].edits.size(), 2u);
     EXPECT_EQ(m.tracks[0].edits[0].mediaTime, -1);
@@ -215,22 +215,22 @@ TEST(MovieReader, EditListsGiveThePresentationDuration) {
     EXPECT_EQ(m.duration, 300u);
 
     // Version 1 entries; a longer track without an edit list still counts by its tkhd duration.
-    spec.tracks[0].edts = Edts(1, {{100, 0}});
+    layout.tracks[0].edts = Edts(1, {{100, 0}});
     TrackSpec other;
     other.tkhdDuration = 180;
-    spec.tracks.push_back(other);
-    m = ReadOk(BuildMovie(spec));
+    layout.tracks.push_back(other);
+    m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.duration, 180u);
 
     // Segment durations that overflow when summed are a malformation.
-    spec.tracks[0].edts = Edts(1, {{~0ull, 0}, {2, 0}});
-    EXPECT_EQ(Read(BuildMovie(spec), m), ReadResult::Malformed);
+    layout.tracks[0].edts = Edts(1, {{~0ull, 0}, {2, 0}});
+    EXPECT_EQ(Read(BuildMovie(layout), m), ReadResult::Malformed);
 }
 
 TEST(MovieReader, NaturalBoxBoundsEnabledVideoTracks) {
-    MovieSpec spec;
-    spec.tracks[0].width16 = 0x00A08000;   // 160.5 rounds up
-    spec.tracks[0].height16 = 0x00787FFF;  // just under 120.5 rounds down
+    MovieLayout layout;
+    layout.tracks[0].width16 = 0x00A08000;   // 160.5 rounds up
+    layout.tracks[0].height16 = 0x00787FFF;  // just under 120.5 rounds down
     TrackSpec tall;
     tall.width16 = 100u << 16;
     tall.height16 = 200u << 16;
@@ -242,18 +242,18 @@ TEST(MovieReader, NaturalBoxBoundsEnabledVideoTracks) {
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
     sound.width16 = sound.height16 = 5000u << 16;  // sound dimensions do not count
-    spec.tracks = {spec.tracks[0], tall, disabled, sound};
-    Movie m = ReadOk(BuildMovie(spec));
+    layout.tracks = {layout.tracks[0], tall, disabled, sound};
+    Movie m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.naturalWidth, 161);
     EXPECT_EQ(m.naturalHeight, 200);
     EXPECT_FALSE(m.tracks[2].enabled);
 }
 
 TEST(MovieReader, SampleTablesMapSamplesToChunksTimesAndKeyFrames) {
-    MovieSpec spec;
-    spec.tracks[0].sampleSizes = {10, 20, 30, 40, 50, 60, 70};
-    spec.tracks[0].keyFrames = {5, 1};  // stored out of order: still a set
-    Bytes file = BuildMovie(spec);
+    MovieLayout layout;
+    layout.tracks[0].sampleSizes = {10, 20, 30, 40, 50, 60, 70};
+    layout.tracks[0].keyFrames = {5, 1};  // stored out of order: still a set
+    Bytes file = BuildMovie(layout);
     Movie m = ReadOk(file);
     const Track& t = m.tracks[0];
     SampleInfo s;
@@ -268,10 +268,10 @@ TEST(MovieReader, SampleTablesMapSamplesToChunksTimesAndKeyFrames) {
     EXPECT_FALSE(t.Sample(7, s));
 
     // Hand-made tables: chunks of 2, 2, then 3 samples; two time runs.
-    TrackSpec& ts = spec.tracks[0];
+    TrackSpec& ts = layout.tracks[0];
     ts.keyFrames.clear();
     ts.extraStbl = {};
-    spec.tracks[0].samplesPerChunk = 1;
+    layout.tracks[0].samplesPerChunk = 1;
     Bytes stbl = Cat({Stsd(ts.sampleEntry), Stts({{3, 10}, {4, 20}}), Stsc({{1, 2}, {3, 3}}),
                       Stsz(0, ts.sampleSizes, 7), Stco({1000, 2000, 3000}, false)});
     Bytes moov = MakeAtom("moov", Cat({Mvhd(0, 600, 100),
@@ -329,7 +329,7 @@ TEST(MovieReader, SampleRefusesWhatTheTablesOrTheFileCannotBack) {
 }
 
 TEST(MovieReader, RefusesMalformedFilesCleanly) {
-    const Bytes good = BuildMovie(MovieSpec{});
+    const Bytes good = BuildMovie(MovieLayout{});
     // Replaces the first occurrence of `what` in the good file with `with`, fixing no sizes.
     auto patch = [&good](const Bytes& what, const Bytes& with) {
         Bytes f = good;
@@ -375,7 +375,7 @@ TEST(MovieReader, RefusesMalformedFilesCleanly) {
         {"stsz count beyond the atom", patchAt("stsz", 12, U32(5)), ReadResult::Malformed},
         {"stco count beyond the atom", patchAt("stco", 8, U32(0x40000000)), ReadResult::Malformed},
         {"stss count beyond the atom", [] {
-             MovieSpec s;
+             MovieLayout s;
              s.tracks[0].keyFrames = {1};
              Bytes f = BuildMovie(s);
              const Bytes t = Type("stss");
@@ -386,7 +386,7 @@ TEST(MovieReader, RefusesMalformedFilesCleanly) {
         {"trak size past moov", patchAt("trak", -4, U32(100000)), ReadResult::Malformed},
         {"hdlr cut short", patchAt("hdlr", -4, Cat({U32(12), Type("hdlr"), U32(0), U32(0), U32(0)})), ReadResult::Malformed},
         {"elst count beyond the atom", [] {
-             MovieSpec s;
+             MovieLayout s;
              s.tracks[0].edts = MakeAtom("edts", MakeFullAtom("elst", 0, 0, Cat({U32(3), U32(240), U32(0), U32(0x10000)})));
              return BuildMovie(s);
          }(), ReadResult::Malformed},
@@ -414,10 +414,10 @@ TEST(MovieReader, DeepNestingAndEndlessAtomChainsEndQuickly) {
     // Nested 'wave' atoms in a sound description: the search stops at a fixed depth.
     Bytes wave = MakeAtom("esds", Zeros(4));
     for (int i = 0; i < 1000; ++i) wave = MakeAtom("wave", wave);
-    MovieSpec spec;
-    spec.tracks[0].handler = "soun";
-    spec.tracks[0].sampleEntry = SoundEntry("mp4a", 0, 1, 16, 8000, wave);
-    m = ReadOk(BuildMovie(spec));
+    MovieLayout layout;
+    layout.tracks[0].handler = "soun";
+    layout.tracks[0].sampleEntry = SoundEntry("mp4a", 0, 1, 16, 8000, wave);
+    m = ReadOk(BuildMovie(layout));
     EXPECT_EQ(m.tracks[0].codecConfigType, 0u);
 
     // Empty tracks cost far more memory than file bytes: their number is capped.
@@ -431,21 +431,21 @@ TEST(MovieReader, DeepNestingAndEndlessAtomChainsEndQuickly) {
     // 100,000 empty 'free' atoms before the movie: the walk gives up rather than read them all.
     Bytes frees;
     for (int i = 0; i < 100000; ++i) Append(frees, MakeAtom("free", {}));
-    Bytes file = Cat({frees, BuildMovie(MovieSpec{})});
+    Bytes file = Cat({frees, BuildMovie(MovieLayout{})});
     EXPECT_EQ(Read(file, m), ReadResult::NotMovie);
     EXPECT_LE(m.bytesRead, 70000u * 8);
 }
 
 TEST(MovieReader, SurvivesEveryTruncationAndByteFlip) {
-    MovieSpec spec;
-    spec.tracks[0].keyFrames = {1, 3};
-    spec.tracks[0].edts = Edts(0, {{240, 0}});
+    MovieLayout layout;
+    layout.tracks[0].keyFrames = {1, 3};
+    layout.tracks[0].edts = Edts(0, {{240, 0}});
     TrackSpec sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("mp4a", 1, 2, 16, 44100, MakeAtom("wave", MakeAtom("esds", Zeros(12))));
     sound.samplesPerChunk = 2;
-    spec.tracks.push_back(sound);
-    const Bytes file = BuildMovie(spec);
+    layout.tracks.push_back(sound);
+    const Bytes file = BuildMovie(layout);
     auto exercise = [](const Bytes& f) {
         Movie m;
         ReadResult r = Read(f, m);

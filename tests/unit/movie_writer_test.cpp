@@ -92,20 +92,20 @@ TEST_F(MovieWriterTest, CopiesEveryCorpusClipSelfContainedWithMoovFirst) {
 }
 
 TEST_F(MovieWriterTest, RewritesChunkOffsetsOfEveryLayout) {
-    MovieSpec spec;
-    spec.tracks[0].co64 = true;
-    spec.tracks[0].samplesPerChunk = 3;
+    MovieLayout layout;
+    layout.tracks[0].co64 = true;
+    layout.tracks[0].samplesPerChunk = 3;
     TrackSpec sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
     sound.sampleSizes = {5, 6, 7, 8, 9};
     sound.samplesPerChunk = 2;
-    spec.tracks.push_back(sound);
-    spec.ftyp = false;
-    spec.moov64 = true;
-    spec.beforeFirst = MakeAtom("wide", {});
-    spec.extraMoov = Cat({MakeAtom("udta", MakeAtom("\xa9" "cmt", Zeros(5))), U32(0)});
-    Save(Path("src.mov"), BuildMovie(spec));
+    layout.tracks.push_back(sound);
+    layout.ftyp = false;
+    layout.moov64 = true;
+    layout.beforeFirst = MakeAtom("wide", {});
+    layout.extraMoov = Cat({MakeAtom("udta", MakeAtom("\xa9" "cmt", Zeros(5))), U32(0)});
+    Save(Path("src.mov"), BuildMovie(layout));
     std::string error;
     ASSERT_TRUE(movie::WriteSelfContainedMovie(Path("src.mov"), Path("out.mov"), &error)) << error;
     ExpectSameMovie(Path("src.mov"), Path("out.mov"));
@@ -148,10 +148,10 @@ TEST_F(MovieWriterTest, FailureLeavesTheDestinationAlone) {
         EXPECT_EQ(Load(Path("keep.mov")), original);
     }
     // A movie whose samples lie past its end is refused before anything is written.
-    MovieSpec spec;
-    Bytes cut = BuildMovie(spec);
-    spec.moovFirst = true;
-    cut = BuildMovie(spec);
+    MovieLayout layout;
+    Bytes cut = BuildMovie(layout);
+    layout.moovFirst = true;
+    cut = BuildMovie(layout);
     cut.resize(cut.size() - 50);
     Save(Path("cut.mov"), cut);
     std::string error;

@@ -70,18 +70,18 @@ public:
     }
 
     Status MakeFileSpec(int16_t volume, int32_t directory, const unsigned char* name,
-                        preview::FileSpec& spec) override {
+                        preview::FileSpec& fileSpec) override {
         lastSpecName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
-        spec = preview::FileSpec{};
-        spec.volume = volume;
-        spec.directory = directory;
-        std::copy(name, name + name[0] + 1, spec.name);
+        fileSpec = preview::FileSpec{};
+        fileSpec.volume = volume;
+        fileSpec.directory = directory;
+        std::copy(name, name + name[0] + 1, fileSpec.name);
         return Log(0, "MakeFileSpec(%d,%d,%u)", volume, int(directory), unsigned(name[0]));
     }
-    Status OpenMovieFile(const preview::FileSpec& spec, preview::FileRef& ref, int8_t permission) override {
+    Status OpenMovieFile(const preview::FileSpec& fileSpec, preview::FileRef& ref, int8_t permission) override {
         const Status status = available ? openStatus : Status(-2093);
         ref = status == 0 ? preview::FileRef{++next_} : preview::FileRef::None;
-        return Log(status, "OpenMovieFile(%u,%d)", unsigned(spec.name[0]), int(permission));
+        return Log(status, "OpenMovieFile(%u,%d)", unsigned(fileSpec.name[0]), int(permission));
     }
     Status NewMovieFromFile(preview::MovieHandle& movie, preview::FileRef ref, int16_t* resId, unsigned char* name,
                             int32_t flags) override {
@@ -172,9 +172,9 @@ public:
     Status PutMovieOnClipboard(preview::MovieHandle m, int32_t flags) override {
         return Log(0, "PutMovieOnClipboard(%zu,%d)", size_t(Id(m)), int(flags));
     }
-    Status SaveSelfContained(preview::MovieHandle m, const preview::FileSpec& spec, uint32_t creator, int16_t script,
+    Status SaveSelfContained(preview::MovieHandle m, const preview::FileSpec& fileSpec, uint32_t creator, int16_t script,
                              int32_t flags) override {
-        lastSpecName.assign(reinterpret_cast<const char*>(spec.name + 1), spec.name[0]);
+        lastSpecName.assign(reinterpret_cast<const char*>(fileSpec.name + 1), fileSpec.name[0]);
         const char code[5] = {char(creator >> 24), char(creator >> 16), char(creator >> 8), char(creator), 0};
         return Log(0, "SaveSelfContained(%zu,%s,%d,%d)", size_t(Id(m)), code, script, int(flags));
     }

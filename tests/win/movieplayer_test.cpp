@@ -670,13 +670,13 @@ TEST_F(MovieLibrary, AnUntitledMovieShowsButDoesNotSave) {
     EXPECT_GT(player.GetTimeScale(), 0);
     ASSERT_NE(library.FindController(player.controller), nullptr);
 
-    preview::FileSpec spec;
+    preview::FileSpec fileSpec;
     const std::string dest = TempPath("movieplayer-untitled.mov");
     DeleteFileA(dest.c_str());
     std::string counted(1, char(dest.size()));
     counted += dest;
-    library.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(counted.data()), spec);
-    EXPECT_NE(library.SaveSelfContained(player.movie, spec, 0, -1, preview::kSaveReplaceExisting), preview::kNoError);
+    library.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(counted.data()), fileSpec);
+    EXPECT_NE(library.SaveSelfContained(player.movie, fileSpec, 0, -1, preview::kSaveReplaceExisting), preview::kNoError);
     EXPECT_FALSE(Exists(dest));
 }
 
@@ -687,9 +687,9 @@ TEST_F(MovieLibrary, SavingWritesASelfContainedCopy) {
     DeleteFileA(dest.c_str());
     std::string counted(1, char(dest.size()));
     counted += dest;
-    preview::FileSpec spec;
-    library.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(counted.data()), spec);
-    ASSERT_EQ(library.SaveSelfContained(player.movie, spec, 0, -1, preview::kSaveReplaceExisting), preview::kNoError);
+    preview::FileSpec fileSpec;
+    library.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(counted.data()), fileSpec);
+    ASSERT_EQ(library.SaveSelfContained(player.movie, fileSpec, 0, -1, preview::kSaveReplaceExisting), preview::kNoError);
 
     MovieInfo original{}, copy{};
     ASSERT_EQ(player.ReadMovieInfo(testui::CorpusPath(kClip).c_str(), &original), 1);
@@ -697,7 +697,7 @@ TEST_F(MovieLibrary, SavingWritesASelfContainedCopy) {
     EXPECT_EQ(copy.timeScale, original.timeScale);
     EXPECT_EQ(copy.duration, original.duration);
     // Without the replace flag an existing file is kept.
-    EXPECT_NE(library.SaveSelfContained(player.movie, spec, 0, -1, 0), preview::kNoError);
+    EXPECT_NE(library.SaveSelfContained(player.movie, fileSpec, 0, -1, 0), preview::kNoError);
     player.Close();
     DeleteFileA(dest.c_str());
 }
