@@ -108,10 +108,10 @@ inline Bytes Stss(const std::vector<uint32_t>& keys) {
     for (uint32_t k : keys) Append(b, U32(k));
     return MakeFullAtom("stss", 0, 0, b);
 }
-struct EditSpec { uint64_t duration; int64_t mediaTime; };
-inline Bytes Edts(uint8_t version, std::initializer_list<EditSpec> edits) {
+struct EditEntry { uint64_t duration; int64_t mediaTime; };
+inline Bytes Edts(uint8_t version, std::initializer_list<EditEntry> edits) {
     Bytes b = U32(uint32_t(edits.size()));
-    for (const EditSpec& e : edits)
+    for (const EditEntry& e : edits)
         Append(b, version == 1 ? Cat({U64(e.duration), U64(uint64_t(e.mediaTime)), U32(0x10000)})
                                : Cat({U32(uint32_t(e.duration)), U32(uint32_t(e.mediaTime)), U32(0x10000)}));
     return MakeAtom("edts", MakeFullAtom("elst", version, 0, b));
@@ -119,7 +119,7 @@ inline Bytes Edts(uint8_t version, std::initializer_list<EditSpec> edits) {
 
 // A whole track: one sample per chunk unless samplesPerChunk says otherwise; each sample's bytes
 // are filled with its index so copies can be told apart.
-struct TrackSpec {
+struct TrackLayout {
     const char* handler = "vide";
     Bytes sampleEntry = VideoEntry("jpeg", 160, 120);
     uint32_t mediaScale = 600;
@@ -140,7 +140,7 @@ struct MovieLayout {
     uint32_t timeScale = 600;
     uint64_t duration = 240;
     uint8_t version = 0;
-    std::vector<TrackSpec> tracks = {TrackSpec{}};
+    std::vector<TrackLayout> tracks = {TrackLayout{}};
     bool moovFirst = false;
     bool ftyp = true;
     bool moov64 = false;     // 64-bit size form for moov
@@ -150,13 +150,13 @@ struct MovieLayout {
     Bytes beforeFirst;       // top-level atoms written first (after ftyp)
 };
 
-inline Bytes TrackSampleBytes(const TrackSpec& t, size_t trackIndex) {
+inline Bytes TrackSampleBytes(const TrackLayout& t, size_t trackIndex) {
     Bytes b;
     for (size_t i = 0; i < t.sampleSizes.size(); ++i) b.insert(b.end(), t.sampleSizes[i], uint8_t(trackIndex * 64 + i));
     return b;
 }
 
-inline Bytes TrakAtom(const TrackSpec& t, uint32_t id, uint64_t dataStart) {
+inline Bytes TrakAtom(const TrackLayout& t, uint32_t id, uint64_t dataStart) {
     std::vector<uint64_t> offsets;
     uint64_t pos = dataStart;
     for (size_t i = 0; i < t.sampleSizes.size(); ++i) {

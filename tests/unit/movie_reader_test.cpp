@@ -52,7 +52,7 @@ TEST(MovieReader, ReadsTimeScaleDurationAndWholeSeconds) {
 
 TEST(MovieReader, ReadsTrackDetails) {
     MovieLayout layout;
-    TrackSpec sound;
+    TrackLayout sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("twos", 0, 2, 16, 22050);
     sound.width16 = sound.height16 = 0;
@@ -186,7 +186,7 @@ TEST(MovieReader, LayoutVariantsReadTheSame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MovieLayout layout;
-        TrackSpec second;
+        TrackLayout second;
         second.handler = "soun";
         second.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
         second.sampleSizes = {7, 9};
@@ -216,7 +216,7 @@ TEST(MovieReader, EditListsGiveThePresentationDuration) {
 
     // Version 1 entries; a longer track without an edit list still counts by its tkhd duration.
     layout.tracks[0].edts = Edts(1, {{100, 0}});
-    TrackSpec other;
+    TrackLayout other;
     other.tkhdDuration = 180;
     layout.tracks.push_back(other);
     m = ReadOk(BuildMovie(layout));
@@ -231,14 +231,14 @@ TEST(MovieReader, NaturalBoxBoundsEnabledVideoTracks) {
     MovieLayout layout;
     layout.tracks[0].width16 = 0x00A08000;   // 160.5 rounds up
     layout.tracks[0].height16 = 0x00787FFF;  // just under 120.5 rounds down
-    TrackSpec tall;
+    TrackLayout tall;
     tall.width16 = 100u << 16;
     tall.height16 = 200u << 16;
-    TrackSpec disabled;
+    TrackLayout disabled;
     disabled.width16 = 1000u << 16;
     disabled.height16 = 1000u << 16;
     disabled.tkhdFlags = 0xE;
-    TrackSpec sound;
+    TrackLayout sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
     sound.width16 = sound.height16 = 5000u << 16;  // sound dimensions do not count
@@ -268,7 +268,7 @@ TEST(MovieReader, SampleTablesMapSamplesToChunksTimesAndKeyFrames) {
     EXPECT_FALSE(t.Sample(7, s));
 
     // Hand-made tables: chunks of 2, 2, then 3 samples; two time runs.
-    TrackSpec& ts = layout.tracks[0];
+    TrackLayout& ts = layout.tracks[0];
     ts.keyFrames.clear();
     ts.extraStbl = {};
     layout.tracks[0].samplesPerChunk = 1;
@@ -440,7 +440,7 @@ TEST(MovieReader, SurvivesEveryTruncationAndByteFlip) {
     MovieLayout layout;
     layout.tracks[0].keyFrames = {1, 3};
     layout.tracks[0].edts = Edts(0, {{240, 0}});
-    TrackSpec sound;
+    TrackLayout sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("mp4a", 1, 2, 16, 44100, MakeAtom("wave", MakeAtom("esds", Zeros(12))));
     sound.samplesPerChunk = 2;

@@ -95,7 +95,7 @@ TEST_F(MovieWriterTest, RewritesChunkOffsetsOfEveryLayout) {
     MovieLayout layout;
     layout.tracks[0].co64 = true;
     layout.tracks[0].samplesPerChunk = 3;
-    TrackSpec sound;
+    TrackLayout sound;
     sound.handler = "soun";
     sound.sampleEntry = SoundEntry("sowt", 0, 1, 16, 8000);
     sound.sampleSizes = {5, 6, 7, 8, 9};

@@ -29,7 +29,7 @@ public:
 
     // Record.
     std::vector<std::string> calls;
-    std::string lastSpecName;  // the name of the last file specification, without its length byte
+    std::string lastFileName;  // the name of the last file specification, without its length byte
     preview::ActionFilterProc filter = nullptr;
     intptr_t filterReference = 0;
     preview::MovieEvent lastEvent{};
@@ -71,7 +71,7 @@ public:
 
     Status MakeFileSpec(int16_t volume, int32_t directory, const unsigned char* name,
                         preview::FileSpec& fileSpec) override {
-        lastSpecName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
+        lastFileName.assign(reinterpret_cast<const char*>(name + 1), name[0]);
         fileSpec = preview::FileSpec{};
         fileSpec.volume = volume;
         fileSpec.directory = directory;
@@ -174,7 +174,7 @@ public:
     }
     Status SaveSelfContained(preview::MovieHandle m, const preview::FileSpec& fileSpec, uint32_t creator, int16_t script,
                              int32_t flags) override {
-        lastSpecName.assign(reinterpret_cast<const char*>(fileSpec.name + 1), fileSpec.name[0]);
+        lastFileName.assign(reinterpret_cast<const char*>(fileSpec.name + 1), fileSpec.name[0]);
         const char code[5] = {char(creator >> 24), char(creator >> 16), char(creator >> 8), char(creator), 0};
         return Log(0, "SaveSelfContained(%zu,%s,%d,%d)", size_t(Id(m)), code, script, int(flags));
     }

@@ -150,7 +150,7 @@ TEST(MoviePlayerCalls, PathsUpTo254CharactersReachTheLibraryCounted) {
     for (size_t length : {1u, 127u, 128u, 200u, 254u}) {
         const std::string path = length > 3 ? "C:\\" + std::string(length - 3, 'a') : std::string(length, 'a');
         ASSERT_EQ(player.OpenFile(path.c_str()), 1) << length;
-        EXPECT_EQ(library.lastSpecName, path);
+        EXPECT_EQ(library.lastFileName, path);
         EXPECT_EQ(player.path, path);
     }
     char name[255] = "untouched";
@@ -489,7 +489,7 @@ TEST(MoviePlayerWindow, SaveAsWritesWhereTheUserChose) {
     const Calls calls = library.Take();
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls.back(), "SaveSelfContained(" + m + ",TVOD,-1,1)");
-    EXPECT_EQ(library.lastSpecName, chosen);
+    EXPECT_EQ(library.lastFileName, chosen);
 
     {
         testui::BoxWatcher watcher([](HWND box) { testui::PressButton(box, IDCANCEL); });

@@ -25,6 +25,12 @@ using catalogue_fixture::kIds;
 using catalogue_fixture::kTables;
 using catalogue_fixture::Table;
 
+// Counts the resource names it is called for into the unsigned that `count` points to.
+BOOL CALLBACK CountResource(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) {
+    ++*reinterpret_cast<unsigned*>(count);
+    return TRUE;
+}
+
 constexpr LANGID kEnglishUs = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 constexpr LANGID kSpanishTraditional = MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH);
 
@@ -151,10 +157,7 @@ TEST(CatalogueResources, EveryTableHoldsExactlyTheProgramIds) {
     }
     // Nothing else: no stray blocks in other languages or block numbers.
     unsigned blocks = 0;
-    EnumResourceNamesW(Self(), kTypeString, [](HMODULE, LPCWSTR, LPWSTR, LONG_PTR n) -> BOOL {
-        ++*reinterpret_cast<unsigned*>(n);
-        return TRUE;
-    }, reinterpret_cast<LONG_PTR>(&blocks));
+    EnumResourceNamesW(Self(), kTypeString, CountResource, reinterpret_cast<LONG_PTR>(&blocks));
     EXPECT_EQ(blocks, 3u);
 }
 
