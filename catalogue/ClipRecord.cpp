@@ -1,4 +1,4 @@
-#include "ClipRecord.h"
+#include "catalogue/ClipRecord.h"
 
 #include <algorithm>
 #include <utility>

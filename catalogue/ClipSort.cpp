@@ -1,4 +1,4 @@
-#include "ClipSort.h"
+#include "catalogue/ClipSort.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "ClipRecord.h"
+#include "catalogue/ClipRecord.h"
 
 // Sort keys, one per list column.
 enum ClipSortKey : int {

@@ -1,4 +1,4 @@
-#include "Format.h"
+#include "catalogue/Format.h"
 
 #include <cinttypes>
 #include <cstdio>

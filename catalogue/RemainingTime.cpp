@@ -1,10 +1,10 @@
-#include "RemainingTime.h"
+#include "catalogue/RemainingTime.h"
 
 #include <cinttypes>
 #include <cstdio>
 #include <limits>
 
-#include "Format.h"
+#include "catalogue/Format.h"
 
 namespace {
 

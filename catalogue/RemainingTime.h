@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ClipRecord.h"
+#include "catalogue/ClipRecord.h"
 
 // Used when the clips give no usable rate: 3.6 MiB per second.
 inline constexpr double kDefaultByteRate = 3774873.6;

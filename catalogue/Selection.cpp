@@ -1,8 +1,8 @@
-#include "Selection.h"
+#include "catalogue/Selection.h"
 
 #include <limits>
 
-#include "Format.h"
+#include "catalogue/Format.h"
 
 SelectionSummary SummariseSelection(const ClipCatalogue& catalogue, const std::vector<int>& rows)
 {

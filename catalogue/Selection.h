@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ClipRecord.h"
+#include "catalogue/ClipRecord.h"
 
 struct SelectionSummary {
     int selected = 0;          // the rows given, valid or not: the list's own count

@@ -1,4 +1,4 @@
-#include "ClipInfo.h"
+#include "movie/ClipInfo.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 
 namespace movie {
 

@@ -1,4 +1,4 @@
-#include "FileReplace.h"
+#include "movie/FileReplace.h"
 
 #ifdef _WIN32
 #include <windows.h>

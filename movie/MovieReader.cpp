@@ -1,4 +1,4 @@
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 
 #include <sys/stat.h>
 
@@ -238,14 +238,14 @@ ReadResult ParseElst(Span body, Track& t) {
     t.edits.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         Track::Edit e{};
-        uint32_t rate;
+        uint32_t rate = 0;
         if (version == 1) {
-            uint64_t mediaTime;
+            uint64_t mediaTime = 0;
             c.U64(e.segmentDuration);
             c.U64(mediaTime);
             e.mediaTime = int64_t(mediaTime);
         } else {
-            uint32_t d, mediaTime;
+            uint32_t d = 0, mediaTime = 0;
             c.U32(d);
             c.U32(mediaTime);
             e.segmentDuration = d;

@@ -1,4 +1,4 @@
-#include "MovieWriter.h"
+#include "movie/MovieWriter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "FileReplace.h"
-#include "MovieReader.h"
+#include "movie/FileReplace.h"
+#include "movie/MovieReader.h"
 
 namespace movie {
 

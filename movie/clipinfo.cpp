@@ -1,7 +1,7 @@
 // clipinfo: prints the structure of QuickTime / MP4 movies (see ClipInfo.h).
 #include <iostream>
 
-#include "ClipInfo.h"
+#include "movie/ClipInfo.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

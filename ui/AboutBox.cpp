@@ -1,6 +1,6 @@
 #include "ui/AboutBox.h"
 
-#include "preview/PictureRegistry.h"
+#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 
 BEGIN_MESSAGE_MAP(AboutBox, Dialog)

@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "framework/Application.h"
-#include "preview/MoviePlayer.h"
-#include "preview/MovieServices.h"
-#include "preview/PictureRegistry.h"
+#include "preview/win/MoviePlayer.h"
+#include "preview/win/MovieServices.h"
+#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "catalogue/RemainingTime.h"
 #include "catalogue/win/FolderScan.h"

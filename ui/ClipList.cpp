@@ -9,7 +9,7 @@
 #include "catalogue/Format.h"
 #include "catalogue/win/FolderScan.h"
 #include "framework/Application.h"
-#include "preview/MoviePlayer.h"
+#include "preview/win/MoviePlayer.h"
 #include "ui/ClipHarborDlg.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "catalogue/Selection.h"
 #include "framework/Application.h"
-#include "preview/MoviePlayer.h"
-#include "preview/PictureRegistry.h"
+#include "preview/win/MoviePlayer.h"
+#include "preview/win/PictureRegistry.h"
 #include "ui/ClipHarborDlg.h"
 
 std::vector<int> ClipHarborDlg::SelectedRows() const {

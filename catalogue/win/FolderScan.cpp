@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "catalogue/Format.h"
-#include "preview/MoviePlayer.h"
+#include "preview/win/MoviePlayer.h"
 
 std::string FormatDateTime(const SYSTEMTIME& local) {
     char timePart[24] = {};

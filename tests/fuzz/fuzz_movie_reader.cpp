@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     movie::MemorySource source(data, size);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 
 namespace moviebuild {
 

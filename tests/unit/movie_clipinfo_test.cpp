@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "ClipInfo.h"
+#include "movie/ClipInfo.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 
 using movie::FourCC;
 using movie::Movie;
@@ -118,8 +118,9 @@ TEST(MovieCorpus, MatchesWhatFfprobeReported) {
             } else {
                 EXPECT_EQ(t.sampleRate, s.sampleRate);
                 // ISO files store 2 channels for AAC whatever the stream has; the esds tells.
-                if (t.codec != FourCC("mp4a") || t.codecConfigType != FourCC("esds"))
+                if (t.codec != FourCC("mp4a") || t.codecConfigType != FourCC("esds")) {
                     EXPECT_EQ(t.channels, s.channels);
+                }
             }
         }
     }
@@ -143,7 +144,9 @@ TEST(MovieCorpus, SamplesCoverTheMediaDataExactly) {
                 } else {
                     EXPECT_GT(s.time, prev.time) << n;
                     EXPECT_EQ(s.time, prev.time + prev.duration) << n;
-                    if (s.chunk == prev.chunk) EXPECT_EQ(s.offset, prev.offset + prev.size) << n;
+                    if (s.chunk == prev.chunk) {
+                        EXPECT_EQ(s.offset, prev.offset + prev.size) << n;
+                    }
                 }
                 total += s.size;
                 prev = s;

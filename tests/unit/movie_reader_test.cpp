@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "MovieReader.h"
+#include "movie/MovieReader.h"
 #include "movie_builders.h"
 
 using namespace moviebuild;
@@ -454,7 +454,9 @@ TEST(MovieReader, SurvivesEveryTruncationAndByteFlip) {
         for (const Track& t : m.tracks) {
             SampleInfo s;
             for (size_t n = 0; n < std::min<size_t>(t.SampleCount(), 64); ++n)
-                if (t.Sample(n, s)) EXPECT_LE(s.offset + s.size, f.size());
+                if (t.Sample(n, s)) {
+                    EXPECT_LE(s.offset + s.size, f.size());
+                }
         }
         return r;
     };

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <random>
 
-#include "MovieReader.h"
-#include "MovieWriter.h"
+#include "movie/MovieReader.h"
+#include "movie/MovieWriter.h"
 #include "movie_builders.h"
 
 namespace fs = std::filesystem;

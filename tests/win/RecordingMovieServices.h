@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "preview/MovieServices.h"
+#include "preview/win/MovieServices.h"
 
 class RecordingMovieServices final : public preview::MovieServices {
 public:

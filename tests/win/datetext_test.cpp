@@ -12,12 +12,13 @@ TEST(DateTextLanguage, ShortDateThenTimeInTheUsersLocale) {
     SYSTEMTIME t{2004, 3, 0, 14, 13, 5, 9, 0};
     std::string text = FormatDateTime(t);
     std::string lang = testui::TestLanguage();
-    if (lang == "en_US")
+    if (lang == "en_US") {
         EXPECT_EQ(text, "3/14/2004 1:05:09 PM");
-    else if (lang == "de_DE")  // the platform's German short date: day, month, year with dots
+    } else if (lang == "de_DE") {  // the platform's German short date: day, month, year with dots
         EXPECT_TRUE(text == "14.03.2004 13:05:09" || text == "14.3.2004 13:05:09") << text;
-    else if (lang == "fr_FR")
+    } else if (lang == "fr_FR") {
         EXPECT_EQ(text, "14/03/2004 13:05:09");
+    }
     // Every locale: the year and the minutes and seconds are there, date before time.
     size_t year = text.find("2004"), time = text.find("05:09");
     ASSERT_NE(year, std::string::npos) << text;

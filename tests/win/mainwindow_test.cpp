@@ -14,8 +14,8 @@
 #include "catalogue/Format.h"
 #include "catalogue/RemainingTime.h"
 #include "catalogue/win/FolderScan.h"
-#include "preview/MoviePlayer.h"
-#include "preview/PictureRegistry.h"
+#include "preview/win/MoviePlayer.h"
+#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 

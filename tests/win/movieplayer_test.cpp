@@ -11,8 +11,8 @@
 #include "RecordingMovieServices.h"
 #include "TestUi.h"
 #include "movie/MovieReader.h"
-#include "preview/LibraryMovieServices.h"
-#include "preview/MoviePlayer.h"
+#include "preview/win/LibraryMovieServices.h"
+#include "preview/win/MoviePlayer.h"
 
 using preview::ControllerHandle;
 using preview::MovieHandle;

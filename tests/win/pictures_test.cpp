@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestUi.h"
-#include "preview/PictureRegistry.h"
+#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "ui/AboutBox.h"
 

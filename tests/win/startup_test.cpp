@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "TestUi.h"
-#include "app/ClipHarborApp.h"
-#include "app/DriveScan.h"
+#include "app/win/ClipHarborApp.h"
+#include "app/win/DriveScan.h"
 
 using namespace testui;
 
@@ -102,16 +102,17 @@ TEST(StartupLanguage, NoDeviceShowsTheCatalogueMessage) {
     ASSERT_EQ(answered.boxes, 1);
     EXPECT_EQ(answered.caption, "Zelkor ClipHarbor for Windows version 1.0");
     std::string lang = TestLanguage();
-    if (lang == "de_DE")
+    if (lang == "de_DE") {
         EXPECT_EQ(answered.text, L"Der Zelkor ClipHarbor arbeitet nur mit der Tidewell DV von Zelkor.");
-    else if (lang == "fr_FR")
+    } else if (lang == "fr_FR") {
         EXPECT_EQ(answered.text, L"Zelkor ClipHarbor est destiner a fonctionner uniquement avec Le Tidewell DV de Zelkor.");
-    else if (lang == "ru_RU")
+    } else if (lang == "ru_RU") {
         EXPECT_EQ(answered.text, L"Zelkor ClipHarbor \u0440\u0430\u0437\u0440\u0430\u0431\u043e\u0442\u0430\u043d "
                                  L"\u0442\u043e\u043b\u044c\u043a\u043e \u0434\u043b\u044f \u0440\u0430\u0431\u043e\u0442\u044b "
                                  L"\u0441 Tidewell DV \u043e\u0442  Zelkor.");
-    else if (lang == "en_US" || lang == "es_ES")  // Wine shows a Spanish user the English table
+    } else if (lang == "en_US" || lang == "es_ES") {  // Wine shows a Spanish user the English table
         EXPECT_EQ(answered.text, L"Zelkor ClipHarbor is designed to only work with the Tidewell DV from Zelkor.");
+    }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "app/ClipHarborApp.h"
+#include "app/win/ClipHarborApp.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include "app/CommandLine.h"
-#include "app/DriveScan.h"
+#include "app/win/DriveScan.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 

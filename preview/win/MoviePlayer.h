@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "preview/MovieServices.h"
+#include "preview/win/MovieServices.h"
 
 // A movie's time scale (units per second) and duration (in those units).
 struct MovieInfo {

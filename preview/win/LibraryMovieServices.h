@@ -8,8 +8,8 @@
 #include <string>
 
 #include "movie/MovieReader.h"
-#include "movie/controller/MovieController.h"
-#include "preview/MovieServices.h"
+#include "movie/win/MovieController.h"
+#include "preview/win/MovieServices.h"
 
 namespace preview {
 

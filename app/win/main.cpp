@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/ClipHarborApp.h"
+#include "app/win/ClipHarborApp.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ClipHarborApp app;

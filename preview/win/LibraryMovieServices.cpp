@@ -1,4 +1,4 @@
-#include "preview/LibraryMovieServices.h"
+#include "preview/win/LibraryMovieServices.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "preview/MoviePlayer.h"
+#include "preview/win/MoviePlayer.h"
 
 #include <commdlg.h>
 

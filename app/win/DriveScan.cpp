@@ -1,4 +1,4 @@
-#include "app/DriveScan.h"
+#include "app/win/DriveScan.h"
 
 #include <windows.h>
 #include <shlwapi.h>

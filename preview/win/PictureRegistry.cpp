@@ -1,4 +1,4 @@
-#include "preview/PictureRegistry.h"
+#include "preview/win/PictureRegistry.h"
 
 #include "framework/Application.h"
 

@@ -1,4 +1,4 @@
-#include "movie/controller/MovieController.h"
+#include "movie/win/MovieController.h"
 
 #include <algorithm>
 #include <cmath>
