@@ -30,6 +30,19 @@ int Application::Run(HINSTANCE, int argc, char** argv) {
     return InitInstance();
 }
 
+int Application::RunMainWindow(Dialog& window) {
+    SetMainWindow(&window);
+    int result = 0;
+    try {
+        window.DoModal();
+        result = window.WasCreated() ? 1 : 0;
+    } catch (...) {
+        result = 0;
+    }
+    SetMainWindow(nullptr);
+    return result;
+}
+
 bool Application::InitApplication() {
     if (!oleStarted_) oleStarted_ = SUCCEEDED(OleInitialize(nullptr));
     return oleStarted_;

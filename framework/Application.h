@@ -22,6 +22,9 @@ public:
 
     HWND MainWindow() const;
     void SetMainWindow(Dialog* dialog) { mainWindow_ = dialog; }
+    // Runs `window` modally as the main window. Answers 1 after it ran; 0 when it could not be
+    // made or an exception escaped its run (caught here, not reported).
+    int RunMainWindow(Dialog& window);
     int ArgCount() const { return argc_; }
     char** Args() const { return argv_; }
 

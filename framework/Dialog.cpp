@@ -1,6 +1,9 @@
 #include "framework/Dialog.h"
 
+#include <exception>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "framework/Application.h"
 
@@ -14,6 +17,11 @@ thread_local HHOOK tHook = nullptr;
 // own rather than a window property: property look-ups are slow on some systems, and the window
 // procedure needs this for every message.
 thread_local std::unordered_map<HWND, Dialog*> tDialogs;
+// The modal runs of this thread, innermost last, and an exception that a handler raised: it cannot
+// unwind through the system's frames between the window procedure and our loop, so the window
+// procedure keeps it, the innermost run ends, and that run's DoModal throws it again.
+thread_local std::vector<Dialog*> tModalRuns;
+thread_local std::exception_ptr tPendingException;
 
 Dialog* FromHandle(HWND hwnd) {
     auto it = tDialogs.find(hwnd);
@@ -96,13 +104,15 @@ INT_PTR Dialog::DoModal() {
     HWND hwnd = CreateWindowFromTemplate(owner);
     if (!hwnd) {
         inModal_ = false;
+        if (tPendingException) std::rethrow_exception(std::exchange(tPendingException, nullptr));
         return -1;
     }
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
     if (!modalEnded_ && IsWindow(hwnd) && !IsWindowVisible(hwnd)) ShowWindow(hwnd, SW_SHOW);
 
+    tModalRuns.push_back(this);
     MSG msg;
-    while (!modalEnded_ && IsWindow(hwnd)) {
+    while (!modalEnded_ && !tPendingException && IsWindow(hwnd)) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
         if (got == 0) {  // WM_QUIT: end the run and leave the quit for the outer loop
             PostQuitMessage(static_cast<int>(msg.wParam));
@@ -114,11 +124,13 @@ INT_PTR Dialog::DoModal() {
             DispatchMessageA(&msg);
         }
     }
+    tModalRuns.pop_back();
     if (ownerWasEnabled) EnableWindow(owner, TRUE);
     if (owner && IsWindow(hwnd) && GetActiveWindow() == hwnd) SetActiveWindow(owner);
     inModal_ = false;
     // The end of a modal run destroys the window through the overridable operation.
     DestroyWindow();
+    if (tPendingException) std::rethrow_exception(std::exchange(tPendingException, nullptr));
     return modalResult_;
 }
 
@@ -198,7 +210,12 @@ LRESULT CALLBACK Dialog::StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam
     Current saved = dlg->current_;
     dlg->current_ = {message, wParam, lParam};
     WNDPROC super = dlg->superProc_;
-    LRESULT result = dlg->WindowProc(message, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = dlg->WindowProc(message, wParam, lParam);
+    } catch (...) {
+        KeepException(std::current_exception());
+    }
     if (message == WM_NCDESTROY) {
         tDialogs.erase(hwnd);
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(super));
@@ -215,7 +232,22 @@ INT_PTR CALLBACK Dialog::StaticDialogProc(HWND hwnd, UINT message, WPARAM, LPARA
         Dialog* dlg = reinterpret_cast<Dialog*>(lParam);
         if (!dlg) return TRUE;
         if (!dlg->hwnd_) dlg->hwnd_ = hwnd;
-        return dlg->OnInitDialog();
+        try {
+            return dlg->OnInitDialog();
+        } catch (...) {
+            KeepException(std::current_exception());
+        }
     }
     return FALSE;
+}
+
+// The first exception wins; the innermost modal run is woken to end and throw it. Without a run
+// of ours the exception stays pending until the next one starts and ends at once.
+void Dialog::KeepException(std::exception_ptr exception) {
+    if (!tPendingException) tPendingException = std::move(exception);
+    if (!tModalRuns.empty()) {
+        Dialog* run = tModalRuns.back();
+        run->modalEnded_ = true;
+        if (run->hwnd_) PostMessageA(run->hwnd_, WM_NULL, 0, 0);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 class Dialog;
@@ -56,7 +57,8 @@ public:
 
     // Runs the dialog modally: the owner (or the application's main window) is disabled while it
     // runs. Returns the code given to EndModal, or -1 when the window could not be made or was
-    // destroyed without one (WasCreated tells the two apart).
+    // destroyed without one (WasCreated tells the two apart). An exception that one of the
+    // thread's window handlers raised during the run ends it and is thrown from here.
     INT_PTR DoModal();
     // Creates the dialog modeless (tests and hosts that run their own loop).
     HWND CreateModeless();
@@ -92,6 +94,7 @@ private:
     static INT_PTR CALLBACK StaticDialogProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK StaticWindowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
+    static void KeepException(std::exception_ptr exception);
     bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     HWND CreateWindowFromTemplate(HWND owner);
 

@@ -39,14 +39,5 @@ int ClipHarborApp::InitInstance() {
     if (!BuildDeviceList(ArgCount(), Args(), roots)) return 0;
     dlg.SetDevices(roots);
 
-    SetMainWindow(&dlg);
-    int result = 0;
-    try {
-        dlg.DoModal();
-        result = dlg.WasCreated() ? 1 : 0;
-    } catch (...) {
-        result = 0;
-    }
-    SetMainWindow(nullptr);
-    return result;
+    return RunMainWindow(dlg);
 }

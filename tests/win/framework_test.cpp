@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ public:
     int copyClicks = 0, columnClicks = 0, destroys = 0;
     Control list, copy;
     bool endOnInit = false;
+    bool throwOnCopy = false, throwOnInit = false;
 
     void DestroyWindow() override {
         ++destroys;
@@ -34,6 +36,7 @@ protected:
     BOOL OnInitDialog() override {
         seen.push_back(WM_INITDIALOG);
         Dialog::OnInitDialog();
+        if (throwOnInit) throw std::runtime_error("initialisation failed");
         if (endOnInit) EndModal(42);
         return TRUE;
     }
@@ -51,7 +54,10 @@ private:
         seen.push_back(WM_CREATE);
         return Default();
     }
-    void OnCopy() { ++copyClicks; }
+    void OnCopy() {
+        ++copyClicks;
+        if (throwOnCopy) throw std::runtime_error("handler failed");
+    }
     LRESULT OnColumn(NMHDR*) {
         ++columnClicks;
         return 7;
@@ -102,6 +108,35 @@ TEST(Framework, ModalRunEndsWithItsCodeAndDestroysThroughTheOverride) {
     EXPECT_EQ(dlg.DoModal(), 42);
     EXPECT_EQ(dlg.destroys, 1);
     EXPECT_EQ(dlg.hwnd(), nullptr);
+}
+
+// An exception cannot unwind through the system's frames under the window procedure (the 32-bit
+// runtime would end the process with an error box): the run ends and start-up gets 0.
+TEST(Framework, AnExceptionInAHandlerEndsTheMainWindowsRunCleanly) {
+    struct TestApp : Application {
+        int InitInstance() override { return 0; }
+    } app;
+    for (bool inInit : {false, true}) {
+        ProbeDialog dlg;
+        dlg.throwOnCopy = !inInit;
+        dlg.throwOnInit = inInit;
+        int otherBoxes = 0;
+        BoxWatcher watcher([&](HWND box) {
+            if (box == dlg.hwnd())
+                PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDC_COPY, BN_CLICKED), 0);
+            else
+                ++otherBoxes;
+        });
+        EXPECT_EQ(app.RunMainWindow(dlg), 0) << "in init: " << inInit;
+        EXPECT_EQ(dlg.destroys, 1);
+        EXPECT_EQ(dlg.hwnd(), nullptr);
+        EXPECT_EQ(otherBoxes, 0);
+        EXPECT_EQ(app.MainWindow(), nullptr);
+    }
+    // Nothing is left pending: the next run ends as usual.
+    ProbeDialog next;
+    next.endOnInit = true;
+    EXPECT_EQ(next.DoModal(), 42);
 }
 
 TEST(Framework, EscapeCancelsAStandardDialog) {
