@@ -1,37 +1,81 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build and the tests need. Idempotent and quiet:
-# does nothing when everything is already there.
-set -euo pipefail
+# Installs every Debian package that the README's two commands reach, the glibc locales of the
+# languages under test, and Debian's FFmpeg source for the Windows builds. Idempotent: does
+# nothing when everything is there. Copes with a package mirror whose index fails for one
+# architecture or suite (apt-get install then decides), and with machines where the 32-bit Wine
+# cannot be installed (the tests then run the 64-bit build; tools/test.sh finds out).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
 
+# Packages of the machine's own architecture. tools/check-bootstrap.py reads this list.
 pkgs=(
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine64 wine32:i386 fonts-wine
+  g++-mingw-w64-i686 mingw-w64-i686-dev g++-mingw-w64-x86-64 mingw-w64-x86-64-dev
+  wine wine64 fonts-wine fonts-ipafont-gothic
   xvfb xauth xdotool x11-utils imagemagick locales
+  ffmpeg libavcodec-dev libswscale-dev libswresample-dev libavutil-dev pkg-config nasm xz-utils
+  python3 zip hyperfine
 )
+# 32-bit Wine, for running the 32-bit product; optional.
+pkgs32=(wine32:i386)
+
+is_root() { [ "$(id -u)" = 0 ]; }
+installed() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
+say() { echo "bootstrap: $*"; }
 
 missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  missing=("${pkgs[@]}")
-else
-  for p in "${pkgs[@]}"; do
-    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
-  done
+for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
+missing32=()
+for p in "${pkgs32[@]}"; do installed "$p" || missing32+=("$p"); done
+
+# A 32-bit Wine that could not be installed is tried again at most every few hours, so that warm
+# runs on such a machine do not wait for the mirror each time.
+marker=/var/cache/clipharbor/wine32-unavailable
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing32[@]} -gt 0 ] && [ -n "$(find "$marker" -mmin -360 2>/dev/null)" ]; then
+  say "wine32:i386 is not installed (it could not be at $(date -r "$marker" +%H:%M)): Windows tests use the 64-bit build."
+  missing32=()
 fi
 
-if [ ${#missing[@]} -gt 0 ]; then
-  [ "$(id -u)" = 0 ] || { echo "bootstrap: run as root to install: ${missing[*]}" >&2; exit 1; }
-  echo "bootstrap: installing ${#missing[@]} packages..."
-  dpkg --add-architecture i386
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing32[@]} -gt 0 ]; then
+  is_root || { say "run as root to install: ${missing[*]} ${missing32[*]}" >&2; exit 1; }
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  [ ${#missing32[@]} -gt 0 ] && dpkg --add-architecture i386
+  # An index that fails (a mirror mid-sync) does not stop us: the install below decides whether
+  # anything it needs is missing.
+  for try in 1 2 3; do
+    apt-get update -qq >/tmp/clipharbor-apt-update.log 2>&1 && break
+    if [ $try = 3 ]; then
+      say "apt-get update failed for some index three times; going on with what it has:"
+      grep -E '^(E|W):' /tmp/clipharbor-apt-update.log | head -3 | sed 's/^/  /'
+    else
+      sleep 5
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    say "installing ${#missing[@]} packages..."
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/clipharbor-apt-install.log 2>&1 || {
+      tail -20 /tmp/clipharbor-apt-install.log >&2
+      say "could not install the packages above" >&2
+      exit 1
+    }
+  fi
+  if [ ${#missing32[@]} -gt 0 ]; then
+    if apt-get install -y -qq --no-install-recommends "${missing32[@]}" >/tmp/clipharbor-apt-install32.log 2>&1; then
+      rm -f "$marker"
+    else
+      mkdir -p "$(dirname "$marker")" && touch "$marker"
+      say "wine32:i386 cannot be installed here (apt-get: see /tmp/clipharbor-apt-install32.log): Windows tests use the 64-bit build."
+    fi
+  fi
 fi
 
-# The mingw compiler must be the posix-threads flavour (std::thread, std::mutex).
-if [ "$(id -u)" = 0 ] && command -v update-alternatives >/dev/null; then
-  update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-posix >/dev/null 2>&1 || true
-  update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-posix >/dev/null 2>&1 || true
+# The mingw compilers must be the posix-threads flavour (std::thread, std::mutex).
+if is_root && command -v update-alternatives >/dev/null; then
+  for t in i686-w64-mingw32 x86_64-w64-mingw32; do
+    for c in gcc g++; do
+      update-alternatives --set $t-$c /usr/bin/$t-$c-posix >/dev/null 2>&1 || true
+    done
+  done
 fi
 
 # glibc locales for the languages the tests run under (Wine picks the string table from them).
@@ -40,7 +84,7 @@ for l in en_US de_DE fr_FR es_ES ja_JP ru_RU; do
   locale -a 2>/dev/null | grep -qi "^${l}\.utf-\?8$" || need_locale+=("$l")
 done
 if [ ${#need_locale[@]} -gt 0 ]; then
-  [ "$(id -u)" = 0 ] || { echo "bootstrap: run as root to generate locales: ${need_locale[*]}" >&2; exit 1; }
+  is_root || { say "run as root to generate locales: ${need_locale[*]}" >&2; exit 1; }
   for l in "${need_locale[@]}"; do
     grep -q "^${l}.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "${l}.UTF-8 UTF-8" >> /etc/locale.gen
   done

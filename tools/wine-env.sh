@@ -1,20 +1,50 @@
 # Sourced by the scripts that run Windows programs: the project's own Wine prefix and display.
-# Usage: . tools/wine-env.sh [build-dir]; then wine_prefix_ready, xvfb_start, wineserver_start.
+# Usage: . tools/wine-env.sh [win32|win64]; then wine_prefix_ready, xvfb_start, wineserver_start.
+# The architecture comes from the argument, else from CLIPHARBOR_WINE_ARCH, else win64. Each
+# architecture has a prefix of its own (build/wineprefix32, build/wineprefix64).
 _root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CLIPHARBOR_ROOT=$_root
-export WINEPREFIX=${WINEPREFIX:-$_root/build/wineprefix}
+export CLIPHARBOR_WINE_ARCH=${1:-${CLIPHARBOR_WINE_ARCH:-win64}}
+case "$CLIPHARBOR_WINE_ARCH" in
+  win32) export WINEARCH=win32 WINE=/usr/lib/wine/wine ;;
+  win64) export WINEARCH=win64 WINE=/usr/lib/wine/wine64 ;;
+  *) echo "wine-env: unknown architecture '$CLIPHARBOR_WINE_ARCH' (win32 or win64)" >&2; return 2 ;;
+esac
+# A prefix given by the caller (WINEPREFIX, or CLIPHARBOR_PREFIX_BASE for a family of them) is kept;
+# one that an earlier sourcing chose for another architecture is not.
+_base=${CLIPHARBOR_PREFIX_BASE:-$_root/build/wineprefix}
+if [ -z "${WINEPREFIX:-}" ] || [ "$WINEPREFIX" = "${_base}32" ] || [ "$WINEPREFIX" = "${_base}64" ]; then
+  export WINEPREFIX=${_base}${WINEARCH#win}
+fi
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
-export WINEARCH=win64
-# This machine's kernel runs no 32-bit code, so Wine runs the 64-bit build of the same sources.
-export WINE=${WINE:-/usr/lib/wine/wine64}
-export WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
+export WINESERVER=/usr/lib/wine/wineserver
+
+# The build folder of the Windows programs for an architecture.
+wine_build_dir() { [ "${1:-$CLIPHARBOR_WINE_ARCH}" = win32 ] && echo "$_root/build/win32" || echo "$_root/build/win64"; }
+wine_toolchain() { [ "${1:-$CLIPHARBOR_WINE_ARCH}" = win32 ] && echo "$_root/cmake/mingw-i686.cmake" || echo "$_root/cmake/mingw-x86_64.cmake"; }
+
+# Whether this machine runs 32-bit Windows programs: the 32-bit loader is installed and starts
+# (the kernel may run no 32-bit code), a 32-bit prefix boots, and `probe` (a 32-bit console exe
+# given with its arguments) exits 0. Makes the 32-bit prefix as a side effect. Quiet.
+wine32_runs() {
+  [ -x /usr/lib/wine/wine ] || return 1
+  /usr/lib/wine/wine --version >/dev/null 2>&1 || return 1
+  (
+    . "$_root/tools/wine-env.sh" win32 || exit 1
+    wine_prefix_ready || exit 1
+    timeout 120 "$WINE" "$@" </dev/null >/dev/null 2>&1
+    rc=$?
+    "$WINESERVER" -k >/dev/null 2>&1
+    exit $rc
+  )
+}
 
 # Creates the prefix once: no audio driver, no window-manager decorations managed by X
 # (without Managed=N every hide of a top-level window waits 2 s under a bare X server).
 wine_prefix_ready() {
   if [ -f "$WINEPREFIX/.clipharbor-ready" ]; then return 0; fi
-  wine_prefix_create
+  wine_prefix_create || return 1
   # The 64-bit loader alone does not find Wine's own fonts (Tahoma for "MS Shell Dlg", Marlett for
   # the caption buttons); without them dialogs lay out with another font's wider metrics.
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
@@ -25,7 +55,10 @@ wine_prefix_create() {
   rm -rf "$WINEPREFIX"; mkdir -p "$(dirname "$WINEPREFIX")"
   "$WINE" wineboot -i >/dev/null 2>&1 || true
   "$WINESERVER" -w
-  cat > /tmp/clipharbor-prefix.$$.reg <<'REG'
+  [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-env: the $WINEARCH prefix did not boot" >&2; return 1; }
+  local reg
+  reg=$(mktemp /tmp/clipharbor-prefix.XXXXXX.reg)
+  cat > "$reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Drivers]
@@ -35,9 +68,9 @@ REGEDIT4
 "Managed"="N"
 "Decorated"="Y"
 REG
-  "$WINE" regedit /tmp/clipharbor-prefix.$$.reg >/dev/null 2>&1
+  "$WINE" regedit "$reg" >/dev/null 2>&1
   "$WINESERVER" -w
-  rm -f /tmp/clipharbor-prefix.$$.reg
+  rm -f "$reg"
 }
 
 # A private virtual display unless one is given.

@@ -7,7 +7,7 @@ set -uo pipefail
 exe=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-. "$root/tools/wine-env.sh"
+. "$root/tools/wine-env.sh" "${CLIPHARBOR_WINE_ARCH:-win64}"
 wine_prefix_ready
 [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 || xvfb_start
 
