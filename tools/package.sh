@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the 32-bit product in Release and writes dist/ClipHarbor-1.0-win32.zip: ClipHarbor.exe,
+# clipinfo.exe, a short user README and the licence notes of everything linked in.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+as_root bash tools/bootstrap.sh
+build=build/release32
+{ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+    -DCLIPHARBOR_TESTS=OFF &&
+  cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo; } >build/package.log 2>&1 \
+  || { tail -40 build/package.log; exit 1; }
+
+stage=build/package/ClipHarbor-1.0-win32
+rm -rf "$stage"
+mkdir -p "$stage/licences" dist
+cp "$build/ClipHarbor.exe" "$build/movie/clipinfo.exe" "$stage/"
+i686-w64-mingw32-strip "$stage/ClipHarbor.exe" "$stage/clipinfo.exe"
+
+cat > "$stage/README.txt" <<'EOF'
+ClipHarbor 1.0 for the Zelkor Tidewell DV
+=========================================
+
+ClipHarbor manages the movie clips that the Tidewell DV records under \Movie\Media\ on the
+device: it lists them with their size, date and duration, sorts and renames them, previews the
+selected clip with its control bar, copies, moves and deletes clips, and shows the free space
+and the recording time left on the device.
+
+Starting it
+-----------
+- With no arguments (double-click ClipHarbor.exe): it looks at every drive letter from A: to Z:
+  for the folder \Movie\Media\ and works on the drives that have it. With no such drive it says
+  so and ends.
+- From the device's detector, or a shortcut of your own, with the device token and one or more
+  device folders:
+
+      ClipHarbor.exe Zelkor_TWDV_LST "E:\Movie\Media\"
+
+  Any other command line is refused with a message.
+
+clipinfo.exe is a console tool that prints the time scale, duration and tracks of clips:
+
+      clipinfo.exe [--json] FILE-OR-FOLDER...
+
+Both programs run on 32-bit and 64-bit Windows and need no installation.
+The licences of the parts built into them are in the folder licences\.
+EOF
+
+# Licence notes: our runtime (GCC's libgcc/libstdc++, mingw-w64's CRT and winpthreads) and, when
+# linked, FFmpeg's decoders with their version, configure line and source.
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licences/gcc-runtime.txt"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licences/mingw-w64.txt"
+ffmpeg_prefix=$(sed -n 's/^CLIPHARBOR_FFMPEG_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+if [ -n "$ffmpeg_prefix" ] && [ -d "$ffmpeg_prefix" ]; then
+  cp "$ffmpeg_prefix/COPYING.LGPLv2.1" "$stage/licences/ffmpeg-LGPL-2.1.txt"
+  cp "$ffmpeg_prefix/CONFIGURE.txt" "$stage/licences/ffmpeg-build.txt"
+fi
+for f in "$stage/README.txt" "$stage"/licences/*.txt; do sed -i 's/$/\r/' "$f"; done
+
+zip_file=dist/ClipHarbor-1.0-win32.zip
+rm -f "$zip_file"
+(cd build/package && zip -q -r -X "$root/$zip_file" ClipHarbor-1.0-win32)
+echo "Wrote $zip_file ($(du -k "$zip_file" | cut -f1) kB):"
+python3 -m zipfile -l "$zip_file"
