@@ -245,9 +245,9 @@ VideoDecoder::Status VideoDecoder::Impl::FrameAt(uint64_t movieTime, int width, 
     const Entry target = order_[TargetFor(mediaTime)];
     if (!(haveCurrent_ && currentPts_ == target.pts)) {
         const size_t key = KeyFrameAtOrBefore(target.sample);
-        // Going on is cheaper than a restart while the decoder is inside the wanted frame's group
-        // of pictures and has not yet shown a frame past it.
-        const bool goOn = streaming_ && !drained_ && nextFeed_ > key && (!haveCurrent_ || currentPts_ < target.pts);
+        // Going on is cheaper than a restart once the decoder has reached the wanted frame's key
+        // frame and has not yet shown a frame past it.
+        const bool goOn = streaming_ && !drained_ && nextFeed_ >= key && (!haveCurrent_ || currentPts_ < target.pts);
         if (!goOn) Restart(key);
         Decode(target.pts);
     }
