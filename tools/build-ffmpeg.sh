@@ -24,8 +24,9 @@ cross=$target-w64-mingw32-
 decoders=dvvideo,mjpeg,h264,mpeg4,h263,rawvideo,aac,adpcm_ima_qt
 decoders+=,pcm_s8,pcm_u8,pcm_s16be,pcm_s16le,pcm_s24be,pcm_s24le,pcm_s32be,pcm_s32le
 decoders+=,pcm_f32be,pcm_f32le,pcm_f64be,pcm_f64le,pcm_alaw,pcm_mulaw
-# FFmpeg's own Win32 threads (slice threading): no winpthread dependency in the libraries. The
-# compiler is the posix-threads flavour all the same, the one the product is built with.
+# FFmpeg's own Win32 threads (the decoders use slice threads): the libraries need no winpthread.
+# The compiler is the posix-threads flavour all the same, the one the product is built with, so
+# both share one C runtime set-up. Assembly (nasm) and inline assembly build for both targets.
 configure_args=(
   --enable-cross-compile --cross-prefix="$cross" --cc="${cross}gcc-posix" --cxx="${cross}g++-posix"
   --arch="$arch" --target-os=mingw32
@@ -72,7 +73,8 @@ dsc=$(ls "$src"/../download-"$plain"/*.dsc 2>/dev/null | head -1 || true)
   echo "compiler: $(${cross}gcc-posix --version | head -1)"
   echo "configure: $line"
   echo "build seconds: $seconds"
-  grep -E '^(inline asm|x86 assembler|threading support) ' "$work/config.log" 2>/dev/null || true
+  grep -E '^(ARCH|x86 assembler|threading support|static|shared) ' "$log" || true
+  grep -E '^#define HAVE_(INLINE_ASM|X86ASM|W32THREADS|PTHREADS) ' "$work/config.h" || true
 } >"$prefix.partial/CONFIGURE.txt"
 # Configure's own summary of what got enabled.
 sed -n '/^External libraries:/,$p' "$log" | head -40 >>"$prefix.partial/CONFIGURE.txt" || true
