@@ -213,8 +213,12 @@ bool SoundDecoder::Impl::FeedNext() {
         }
     }
     uint64_t end;
-    if (bytes == 0 || bytes > kMaxSampleBytes || __builtin_add_overflow(offset, bytes, &end) || end > track.dataEnd)
-        return true;  // what cannot be read is skipped; the gap is filled with silence
+    if (bytes == 0 || bytes > kMaxSampleBytes || __builtin_add_overflow(offset, bytes, &end) || end > track.dataEnd) {
+        // What cannot be read is skipped (a chunk past the end of the file, whole); the gap is
+        // filled with silence.
+        if (chunkMode_) chunkFrame_ = std::numeric_limits<uint32_t>::max();
+        return true;
+    }
     av_packet_unref(packet_.get());
     if (av_new_packet(packet_.get(), int(bytes)) < 0) return true;
     if (!source_->ReadAt(offset, packet_->data, size_t(bytes))) return true;
