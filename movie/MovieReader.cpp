@@ -152,6 +152,13 @@ bool ReadFullHeader(Cursor& c, uint8_t& version, uint32_t& flags) {
     return true;
 }
 
+// Reads a table's full-atom header and entry count, and checks that the entries fit.
+bool ReadTableCount(Cursor& c, uint64_t entrySize, uint32_t& count) {
+    uint8_t version;
+    uint32_t flags;
+    return ReadFullHeader(c, version, flags) && c.U32(count) && c.Fits(count, entrySize);
+}
+
 // Movie and media headers share their start: version, created, modified, time scale, duration
 // (32-bit times in version 0, 64-bit in version 1). A time scale of 0 is refused.
 ReadResult ReadTimeHeader(Span body, uint32_t& scale, uint64_t& duration) {
@@ -358,9 +365,8 @@ ReadResult ParseStsd(Span body, Track& t) {
 
 ReadResult ParseStts(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 8)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 8, count)) return ReadResult::Malformed;
     t.stts.resize(count);
     for (auto& e : t.stts) {
         c.U32(e.count);
@@ -371,9 +377,8 @@ ReadResult ParseStts(Span body, Track& t) {
 
 ReadResult ParseStsc(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 12)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 12, count)) return ReadResult::Malformed;
     t.stsc.resize(count);
     for (auto& e : t.stsc) {
         c.U32(e.firstChunk);
@@ -425,10 +430,8 @@ ReadResult ParseStz2(Span body, Track& t) {
 
 ReadResult ParseChunkOffsets(Span body, Track& t, bool wide) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, wide ? 8 : 4))
-        return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, wide ? 8 : 4, count)) return ReadResult::Malformed;
     t.chunkOffsets.resize(count);
     for (uint64_t& o : t.chunkOffsets) c.Sized(wide, o);
     return ReadResult::Ok;
@@ -436,9 +439,8 @@ ReadResult ParseChunkOffsets(Span body, Track& t, bool wide) {
 
 ReadResult ParseCtts(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 8)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 8, count)) return ReadResult::Malformed;
     t.ctts.resize(count);
     for (auto& e : t.ctts) {
         uint32_t offset;
@@ -451,9 +453,8 @@ ReadResult ParseCtts(Span body, Track& t) {
 
 ReadResult ParseStss(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 4)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 4, count)) return ReadResult::Malformed;
     t.syncSamples.resize(count);
     for (uint32_t& s : t.syncSamples) c.U32(s);
     std::sort(t.syncSamples.begin(), t.syncSamples.end());  // a set; sorted for lookup
@@ -806,6 +807,19 @@ ReadResult ReadMovie(ByteSource& source, Movie& out) {
     }
     out.bytesRead = in.Bytes();
     return found ? ReadResult::Ok : ReadResult::NotMovie;
+}
+
+int FindTrack(const Movie& movie, TrackKind kind, int wanted) {
+    if (wanted >= 0)
+        return size_t(wanted) < movie.tracks.size() && movie.tracks[size_t(wanted)].kind == kind ? wanted : -1;
+    int fallback = -1;
+    for (size_t i = 0; i < movie.tracks.size(); ++i) {
+        const Track& t = movie.tracks[i];
+        if (t.kind != kind || t.SampleCount() == 0) continue;
+        if (t.enabled) return int(i);
+        if (fallback < 0) fallback = int(i);
+    }
+    return fallback;
 }
 
 ReadResult ReadMovieFile(const std::string& path, Movie& out) {

@@ -164,6 +164,9 @@ struct Movie {
 // presentation (edit-list sum, or tkhd duration for a track without one), as QuickTime derives it.
 // On failure `out` is left in an unspecified but valid state.
 ReadResult ReadMovie(ByteSource& source, Movie& out);
+// Track `wanted` when it is of that kind, or with -1 the first enabled track of the kind that has
+// samples (else the first of the kind that has samples); -1 when there is none.
+int FindTrack(const Movie& movie, TrackKind kind, int wanted = -1);
 ReadResult ReadMovieFile(const std::string& path, Movie& out);
 
 inline constexpr uint32_t FourCC(const char (&s)[5]) {

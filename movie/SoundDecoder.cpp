@@ -27,20 +27,6 @@ constexpr uint32_t kFramesPerRead = 4096;
 constexpr size_t kAacPreroll = 2;
 constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
-int PickSoundTrack(const Movie& movie, int wanted) {
-    if (wanted >= 0)
-        return size_t(wanted) < movie.tracks.size() && movie.tracks[size_t(wanted)].kind == TrackKind::Sound ? wanted
-                                                                                                          : -1;
-    int fallback = -1;
-    for (size_t i = 0; i < movie.tracks.size(); ++i) {
-        const Track& t = movie.tracks[i];
-        if (t.kind != TrackKind::Sound || t.SampleCount() == 0) continue;
-        if (t.enabled) return int(i);
-        if (fallback < 0) fallback = int(i);
-    }
-    return fallback;
-}
-
 }  // namespace
 
 class SoundDecoder::Impl {
@@ -99,7 +85,7 @@ SoundDecoder::Impl::Impl(const Movie& movie, std::unique_ptr<ByteSource> source,
                          int trackIndex)
     : timeline(Track{}, movie.timeScale), outRate(rate), outChannels(channels), source_(std::move(source)) {
     QuietFfmpegLog();
-    const int index = PickSoundTrack(movie, trackIndex);
+    const int index = FindTrack(movie, TrackKind::Sound, trackIndex);
     if (index < 0 || !source_ || !packet_ || !frame_) return;
     hasTrack = true;
     track = movie.tracks[size_t(index)];

@@ -24,20 +24,6 @@ constexpr size_t kMaxIndexedSamples = size_t(1) << 22;
 constexpr uint32_t kMaxSampleBytes = 64u << 20;
 constexpr int kMaxPictureSide = 8192;
 
-int PickVideoTrack(const Movie& movie, int wanted) {
-    if (wanted >= 0)
-        return size_t(wanted) < movie.tracks.size() && movie.tracks[size_t(wanted)].kind == TrackKind::Video ? wanted
-                                                                                                          : -1;
-    int fallback = -1;
-    for (size_t i = 0; i < movie.tracks.size(); ++i) {
-        const Track& t = movie.tracks[i];
-        if (t.kind != TrackKind::Video || t.SampleCount() == 0) continue;
-        if (t.enabled) return int(i);
-        if (fallback < 0) fallback = int(i);
-    }
-    return fallback;
-}
-
 // The JPEG-range pixel formats are the plain ones with full-range levels.
 AVPixelFormat PlainFormat(AVPixelFormat f, bool& fullRange) {
     switch (f) {
@@ -99,7 +85,7 @@ private:
 VideoDecoder::Impl::Impl(const Movie& movie, std::unique_ptr<ByteSource> source, int trackIndex)
     : timeline(Track{}, movie.timeScale), source_(std::move(source)) {
     QuietFfmpegLog();
-    const int index = PickVideoTrack(movie, trackIndex);
+    const int index = FindTrack(movie, TrackKind::Video, trackIndex);
     if (index < 0 || !source_ || !packet_ || !scratch_ || !current_ || !ahead_) return;
     hasTrack = true;
     track = movie.tracks[size_t(index)];

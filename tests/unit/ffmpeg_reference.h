@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "picture_compare.h"
 
 namespace reference {
 
@@ -56,18 +57,6 @@ inline std::vector<int16_t> SoundS16(const std::string& clip, int rate, int chan
     std::vector<int16_t> samples(raw.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = int16_t(raw[2 * i] | (raw[2 * i + 1] << 8));
     return samples;
-}
-
-// Peak signal-to-noise ratio over the B, G and R bytes of two BGRA pictures; 99 when identical.
-inline double Psnr(const uint8_t* a, const uint8_t* b, size_t pixels) {
-    double sum = 0;
-    for (size_t i = 0; i < pixels * 4; ++i) {
-        if (i % 4 == 3) continue;
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
-    }
-    if (sum == 0) return 99;
-    return 10 * std::log10(255.0 * 255.0 / (sum / double(pixels * 3)));
 }
 
 }  // namespace reference

@@ -60,6 +60,15 @@ double SignalToNoise(const Samples& a, const Samples& b) {
     return noise == 0 ? 99 : 10 * std::log10(signal / noise);
 }
 
+// A built sound track (no picture size) with the given description.
+moviebuild::TrackLayout SoundTrack(const moviebuild::Bytes& entry) {
+    moviebuild::TrackLayout t;
+    t.handler = "soun";
+    t.sampleEntry = entry;
+    t.width16 = t.height16 = 0;
+    return t;
+}
+
 }  // namespace
 
 TEST(SoundDecoder, MatchesFfmpegFromTheStart) {
@@ -135,14 +144,11 @@ TEST(SoundDecoder, EditListsPlaceTheSoundOnTheMovieTimeline) {
     using namespace moviebuild;
     // 8 kHz mono 16-bit big-endian: sample n holds the byte n % 256 twice. An empty half second,
     // then half a second of media from 0.25 s, then a quarter second from the media's start.
-    TrackLayout sound;
-    sound.handler = "soun";
-    sound.sampleEntry = SoundEntry("twos", 0, 1, 16, 8000);
+    TrackLayout sound = SoundTrack(SoundEntry("twos", 0, 1, 16, 8000));
     sound.mediaScale = 8000;
     sound.delta = 1;
     sound.sampleSizes.assign(8000, 2);
     sound.samplesPerChunk = 500;
-    sound.width16 = sound.height16 = 0;
     sound.edts = Edts(0, {{300, -1}, {300, 2000}, {150, 0}});
     MovieLayout layout;
     layout.tracks = {sound};
@@ -229,12 +235,8 @@ TEST(SoundDecoder, DamageGivesSilenceInPlaceNeverACrash) {
 
 TEST(SoundDecoder, ReportsWhatItCannotPlay) {
     using namespace moviebuild;
-    TrackLayout sound;
-    sound.handler = "soun";
-    sound.sampleEntry = SoundEntry("QDM2", 0, 2, 16, 44100);
-    sound.width16 = sound.height16 = 0;
     MovieLayout layout;
-    layout.tracks = {sound};
+    layout.tracks = {SoundTrack(SoundEntry("QDM2", 0, 2, 16, 44100))};
     const Bytes file = BuildMovie(layout);
     Movie m;
     ASSERT_EQ(Read(file, m), movie::ReadResult::Ok);

@@ -2,7 +2,6 @@
 // equal the ffmpeg command's decode of them, made natively at build time.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,22 +9,13 @@
 
 #include "movie/MovieReader.h"
 #include "movie/VideoDecoder.h"
+#include "tests/unit/picture_compare.h"
 
 namespace {
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-double Psnr(const uint8_t* a, const uint8_t* b, size_t pixels) {
-    double sum = 0;
-    for (size_t i = 0; i < pixels * 4; ++i) {
-        if (i % 4 == 3) continue;
-        const double d = double(a[i]) - double(b[i]);
-        sum += d * d;
-    }
-    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(pixels * 3)));
 }
 
 }  // namespace
@@ -46,6 +36,6 @@ TEST(Decoding, DvPalAndMotionJpegFramesMatchTheReference) {
                   movie::VideoDecoder::Status::Shown);
         const std::vector<uint8_t> expected = ReadFile(std::string(DECODE_REFERENCE_DIR) + "/" + c.reference);
         ASSERT_EQ(expected.size(), size_t(c.width) * c.height * 4);
-        EXPECT_GE(Psnr(p.pixels, expected.data(), size_t(c.width) * c.height), 40.0);
+        EXPECT_GE(reference::Psnr(p.pixels, expected.data(), size_t(c.width) * c.height), 40.0);
     }
 }
