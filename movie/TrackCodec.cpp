@@ -100,10 +100,11 @@ void TrackCodec::MapVideo(const Track& t) {
     } else if (IsOneOf(c, {"h263", "s263", "H263"})) {
         id_ = AV_CODEC_ID_H263;
     } else if (IsOneOf(c, {"raw ", "2vuy", "yuv2", "yuvs"})) {
-        // The raw decoder picks the pixel layout from the tag, and for 'raw ' from the depth; it
-        // honours QuickTime's row padding when the sample is large enough to hold it.
+        // The raw decoder picks the pixel layout from the tag, and for 'raw ' from the depth.
         id_ = AV_CODEC_ID_RAWVIDEO;
         bitsPerCodedSample_ = c == FourCC("raw ") ? (t.depth ? t.depth : 24) : 16;
+        if (c == FourCC("raw ") && bitsPerCodedSample_ <= 32)
+            rawRowBytes_ = (uint32_t(width_) * uint32_t(bitsPerCodedSample_) + 7) / 8;
     }
 }
 

@@ -22,6 +22,8 @@ public:
     // Constant-rate sound (PCM, IMA4): a packet unit of framesPerUnit frames in bytesPerUnit bytes
     // (all channels). 0 for anything else.
     uint32_t FramesPerUnit() const { return framesPerUnit_; }
+    // Uncompressed 'raw ' video: the bytes of one unpadded row; 0 for anything else.
+    uint32_t RawRowBytes() const { return rawRowBytes_; }
     uint32_t BytesPerUnit() const { return bytesPerUnit_; }
 
     // The DecoderSpecificInfo of an 'esds' body, and its object type; false when the descriptors
@@ -38,6 +40,7 @@ private:
     int width_ = 0, height_ = 0;
     int channels_ = 0, sampleRate_ = 0;
     uint32_t framesPerUnit_ = 0, bytesPerUnit_ = 0;
+    uint32_t rawRowBytes_ = 0;
     std::vector<uint8_t> extradata_;
 };
 

@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -61,6 +62,7 @@ private:
     void Restart(size_t fromSample);
     void Decode(int64_t targetPts);
     void Feed(size_t sample);
+    void StripRowPadding();
     bool Convert(int width, int height);
 
     std::unique_ptr<ByteSource> source_;
@@ -135,12 +137,24 @@ void VideoDecoder::Impl::Feed(size_t n) {
     av_packet_unref(packet_.get());
     if (av_new_packet(packet_.get(), int(s.size)) < 0) return;
     if (!source_->ReadAt(s.offset, packet_->data, s.size)) return;  // unreadable: skipped
+    StripRowPadding();
     packet_->pts = int64_t(s.time) + s.compositionOffset;
     packet_->dts = int64_t(s.time);
     packet_->duration = s.duration;
     if (s.keyFrame) packet_->flags |= AV_PKT_FLAG_KEY;
     lastFedPts_ = packet_->pts;
     avcodec_send_packet(ctx.get(), packet_.get());  // a refused (damaged) sample is skipped
+}
+
+// Uncompressed rows padded to some alignment (the sample divides into equal rows longer than the
+// pixels need) are packed tight: the raw decoder guesses only a 4-byte alignment.
+void VideoDecoder::Impl::StripRowPadding() {
+    const uint64_t row = codec->RawRowBytes(), rows = track.sampleHeight;
+    const uint64_t size = uint64_t(packet_->size);
+    if (row == 0 || rows == 0 || size % rows != 0 || size / rows <= row) return;
+    const uint64_t stride = size / rows;
+    for (uint64_t y = 1; y < rows; ++y) std::memmove(packet_->data + y * row, packet_->data + y * stride, row);
+    av_shrink_packet(packet_.get(), int(row * rows));
 }
 
 // Decodes until the frame presented at targetPts is current, or the stream has nothing more

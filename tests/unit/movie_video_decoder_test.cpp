@@ -221,3 +221,39 @@ TEST(VideoDecoder, ReportsWhatItCannotShow) {
     EXPECT_EQ(late.FrameAt(60, 32, 24, p), VideoDecoder::Status::Empty);
     EXPECT_EQ(late.NextFrameTime(60), 120u);
 }
+
+TEST(VideoDecoder, UncompressedRowsMayBePadded) {
+    using namespace moviebuild;
+    // 5 x 3 pixels of 24-bit RGB: rows of 15 bytes, stored tight or padded (to 16, or to 18).
+    for (uint32_t stride : {15u, 16u, 18u}) {
+        SCOPED_TRACE(stride);
+        MovieLayout layout;
+        layout.tracks[0].sampleEntry = VideoEntry("raw ", 5, 3);
+        layout.tracks[0].sampleSizes = {stride * 3};
+        layout.tracks[0].width16 = 5u << 16;
+        layout.tracks[0].height16 = 3u << 16;
+        Bytes file = BuildMovie(layout);
+        Movie m;
+        ASSERT_EQ(Read(file, m), movie::ReadResult::Ok);
+        movie::SampleInfo s;
+        ASSERT_TRUE(m.tracks[0].Sample(0, s));
+        for (uint32_t y = 0; y < 3; ++y) {
+            for (uint32_t x = 0; x < stride; ++x) {
+                uint8_t* p = &file[s.offset + y * stride + x];
+                *p = x >= 15 ? 0xEE : x % 3 == 0 ? uint8_t(x / 3 * 50) : x % 3 == 1 ? uint8_t(y * 100) : 7;
+            }
+        }
+        VideoDecoder d(m, std::make_unique<movie::MemorySource>(file.data(), file.size()));
+        VideoDecoder::Picture p;
+        ASSERT_EQ(d.FrameAt(0, 5, 3, p), VideoDecoder::Status::Shown);
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                const uint8_t* px = p.pixels + size_t(y) * p.stride + size_t(x) * 4;
+                EXPECT_EQ(px[0], 7) << x << "," << y;
+                EXPECT_EQ(px[1], y * 100) << x << "," << y;
+                EXPECT_EQ(px[2], x * 50) << x << "," << y;
+                EXPECT_EQ(px[3], 0xFF);
+            }
+        }
+    }
+}
