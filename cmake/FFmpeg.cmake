@@ -44,8 +44,8 @@ endforeach()
 message(STATUS "FFmpeg: ${_ffmpeg_prefix}")
 
 add_library(ffmpeg::decoders INTERFACE IMPORTED GLOBAL)
-# Static link order: each library before what it uses; then the Windows libraries avutil and
-# avcodec call (BCryptGenRandom, COM for the threads' CoInitialize checks).
+# Static link order: each library before what it uses; then the system libraries that the
+# install's own pkg-config files name (bcrypt for avutil's random seed).
 target_include_directories(ffmpeg::decoders SYSTEM INTERFACE ${_ffmpeg_prefix}/include)
 target_link_libraries(ffmpeg::decoders INTERFACE
   ${_ffmpeg_prefix}/lib/libswscale.a ${_ffmpeg_prefix}/lib/libavcodec.a

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "ffmpeg_reference.h"
@@ -254,4 +255,39 @@ TEST(SoundDecoder, ReportsWhatItCannotPlay) {
     EXPECT_EQ(none->Read(buffer, 4), 0u);
     auto odd = Open("audio_pcm.mov", video, 44100, 6);
     EXPECT_FALSE(odd->Supported());
+}
+
+TEST(SoundDecoder, LinearPcmFollowsItsFormatFlags) {
+    using namespace moviebuild;
+    // Version 2 'lpcm': 32-bit float, little-endian (flags: float 1, packed 8), mono at 8 kHz.
+    double rate = 8000;
+    uint64_t rateBits;
+    std::memcpy(&rateBits, &rate, 8);
+    const Bytes entry = MakeAtom("lpcm", Cat({Zeros(6), U16(1), U16(2), U16(0), U32(0), U16(3), U16(16), U16(0xFFFE),
+                                              U16(0), U32(0x10000), U32(72), U64(rateBits), U32(1), U32(0x7F000000),
+                                              U32(32), U32(1 | 8), U32(4), U32(1)}));
+    TrackLayout sound = SoundTrack(entry);
+    sound.mediaScale = 8000;
+    sound.delta = 1;
+    sound.sampleSizes.assign(100, 4);
+    sound.samplesPerChunk = 25;
+    MovieLayout layout;
+    layout.tracks = {sound};
+    layout.timeScale = 8000;
+    layout.duration = layout.tracks[0].tkhdDuration = 100;
+    Bytes file = BuildMovie(layout);
+    Movie m;
+    ASSERT_EQ(Read(file, m), movie::ReadResult::Ok);
+    movie::SampleInfo s;
+    for (size_t n = 0; n < 100; ++n) {
+        ASSERT_TRUE(m.tracks[0].Sample(n, s));
+        const float v = (float(n) - 50) / 64;
+        std::memcpy(&file[s.offset], &v, 4);  // this machine is little-endian, as the flags say
+    }
+    SoundDecoder d(m, std::make_unique<movie::MemorySource>(file.data(), file.size()), 8000, 1);
+    ASSERT_TRUE(d.Supported());
+    const Samples out = ReadAll(d);
+    ASSERT_EQ(out.size(), 100u);
+    for (size_t n = 0; n < out.size(); ++n)
+        EXPECT_EQ(out[n], std::clamp(int(std::lrint((float(n) - 50) / 64 * 32768)), -32768, 32767)) << n;
 }
