@@ -1,5 +1,7 @@
 // The frames of a movie's video track, decoded with FFmpeg and converted for a Windows DIB.
-// Portable (no Windows headers, no FFmpeg in this header). One decoder is used from one thread.
+// Portable (no Windows headers, no FFmpeg in this header). One decoder is used from one thread;
+// two decoders of one movie each need their own ByteSource (open the file twice). Opening a
+// decoder silences FFmpeg's own log for the process (a GUI program has no console).
 #pragma once
 
 #include <cstddef>
