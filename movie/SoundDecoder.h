@@ -1,8 +1,8 @@
 // The sound of a movie's sound track as signed 16-bit interleaved PCM at a chosen rate and channel
 // count, decoded with FFmpeg and following the track's edit list. Portable (no Windows headers, no
-// FFmpeg in this header). One decoder is used from one thread;
-// two decoders of one movie each need their own ByteSource (open the file twice). Opening a
-// decoder silences FFmpeg's own log for the process (a GUI program has no console).
+// FFmpeg in this header). One decoder is used from one thread; two decoders of one movie each need
+// their own ByteSource (open the file twice). Opening a decoder silences FFmpeg's own log for the
+// process (a GUI program has no console).
 #pragma once
 
 #include <cstddef>
