@@ -152,6 +152,13 @@ bool ReadFullHeader(Cursor& c, uint8_t& version, uint32_t& flags) {
     return true;
 }
 
+// Reads a table's full-atom header and entry count, and checks that the entries fit.
+bool ReadTableCount(Cursor& c, uint64_t entrySize, uint32_t& count) {
+    uint8_t version;
+    uint32_t flags;
+    return ReadFullHeader(c, version, flags) && c.U32(count) && c.Fits(count, entrySize);
+}
+
 // Movie and media headers share their start: version, created, modified, time scale, duration
 // (32-bit times in version 0, 64-bit in version 1). A time scale of 0 is refused.
 ReadResult ReadTimeHeader(Span body, uint32_t& scale, uint64_t& duration) {
@@ -268,22 +275,24 @@ bool IsCodecConfig(uint32_t type) {
     return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
 }
 
-// Looks for a decoder configuration among a sample description's extension atoms, one 'wave'
-// level deep (QuickTime sound descriptions keep 'esds' inside 'wave'). Sloppy extensions are
-// ignored rather than refused: they do not affect the movie's structure.
-void FindCodecConfig(Span ext, Track& t, int depth) {
+// Looks through a sample description's extension atoms, one 'wave' level deep (QuickTime sound
+// descriptions keep 'esds' and 'enda' inside 'wave'), for the first decoder configuration and an
+// endianness mark. Sloppy extensions are ignored rather than refused: they do not affect the
+// movie's structure.
+void ScanExtensions(Span ext, Track& t, int depth) {
     if (depth > kMaxDepth) return;
     AtomIter it(ext);
     Atom a;
     while (it.Next(a)) {
         if (IsCodecConfig(a.type)) {
-            t.codecConfigType = a.type;
-            t.codecConfig.assign(a.body.data, a.body.data + a.body.size);
-            return;
-        }
-        if (a.type == FourCC("wave")) {
-            FindCodecConfig(a.body, t, depth + 1);
-            if (t.codecConfigType) return;
+            if (!t.codecConfigType) {
+                t.codecConfigType = a.type;
+                t.codecConfig.assign(a.body.data, a.body.data + a.body.size);
+            }
+        } else if (a.type == FourCC("enda")) {
+            if (a.body.size >= 2) t.littleEndian = (a.body.data[1] & 0xFF) == 1;
+        } else if (a.type == FourCC("wave")) {
+            ScanExtensions(a.body, t, depth + 1);
         }
     }
 }
@@ -305,11 +314,13 @@ ReadResult ParseStsd(Span body, Track& t) {
     e.Skip(16);  // size, format, reserved 6, data reference index 2
     size_t extAt = 0;
     if (t.kind == TrackKind::Video) {
-        uint16_t w, h;
-        // version, revision, vendor, temporal quality, spatial quality
-        if (e.Skip(16) && e.U16(w) && e.U16(h) && e.Skip(50)) {
+        uint16_t w, h, depth;
+        // version, revision, vendor, temporal quality, spatial quality; after the size: resolution,
+        // data size, frame count and compressor name, then depth and colour table id.
+        if (e.Skip(16) && e.U16(w) && e.U16(h) && e.Skip(46) && e.U16(depth) && e.Skip(2)) {
             t.sampleWidth = w;
             t.sampleHeight = h;
+            t.depth = depth;
             extAt = 86;
         }
     } else if (t.kind == TrackKind::Sound) {
@@ -319,14 +330,22 @@ ReadResult ParseStsd(Span body, Track& t) {
             t.channels = channels;
             t.sampleBits = bits;
             t.sampleRate = rate >> 16;
+            t.soundVersion = soundVersion;
             extAt = 36;
-            if (soundVersion == 1 && e.Skip(16)) {
+            uint32_t samplesPerPacket, bytesPerPacket, bytesPerFrame, bytesPerSample;
+            if (soundVersion == 1 && e.U32(samplesPerPacket) && e.U32(bytesPerPacket) && e.U32(bytesPerFrame) &&
+                e.U32(bytesPerSample)) {
+                t.samplesPerPacket = samplesPerPacket;
+                t.bytesPerFrame = bytesPerFrame;
                 extAt = 52;
             } else if (soundVersion == 2) {
-                uint32_t structSize, channels2, always, bits2;
+                uint32_t structSize, channels2, always, bits2, flags, packetBytes, packetFrames;
                 uint64_t rateBits;
                 if (e.U32(structSize) && e.U64(rateBits) && e.U32(channels2) && e.U32(always) && e.U32(bits2) &&
-                    e.Skip(12)) {
+                    e.U32(flags) && e.U32(packetBytes) && e.U32(packetFrames)) {
+                    t.lpcmFlags = flags;
+                    t.bytesPerFrame = packetBytes;
+                    t.samplesPerPacket = packetFrames;
                     double r;
                     std::memcpy(&r, &rateBits, sizeof r);
                     // The comparison also rejects NaN.
@@ -340,15 +359,14 @@ ReadResult ParseStsd(Span body, Track& t) {
             }
         }
     }
-    if (extAt > 0 && extAt < entry.size) FindCodecConfig({entry.data + extAt, entry.size - extAt}, t, 0);
+    if (extAt > 0 && extAt < entry.size) ScanExtensions({entry.data + extAt, entry.size - extAt}, t, 0);
     return ReadResult::Ok;
 }
 
 ReadResult ParseStts(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 8)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 8, count)) return ReadResult::Malformed;
     t.stts.resize(count);
     for (auto& e : t.stts) {
         c.U32(e.count);
@@ -359,9 +377,8 @@ ReadResult ParseStts(Span body, Track& t) {
 
 ReadResult ParseStsc(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 12)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 12, count)) return ReadResult::Malformed;
     t.stsc.resize(count);
     for (auto& e : t.stsc) {
         c.U32(e.firstChunk);
@@ -413,20 +430,31 @@ ReadResult ParseStz2(Span body, Track& t) {
 
 ReadResult ParseChunkOffsets(Span body, Track& t, bool wide) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, wide ? 8 : 4))
-        return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, wide ? 8 : 4, count)) return ReadResult::Malformed;
     t.chunkOffsets.resize(count);
     for (uint64_t& o : t.chunkOffsets) c.Sized(wide, o);
     return ReadResult::Ok;
 }
 
+ReadResult ParseCtts(Span body, Track& t) {
+    Cursor c(body);
+    uint32_t count;
+    if (!ReadTableCount(c, 8, count)) return ReadResult::Malformed;
+    t.ctts.resize(count);
+    for (auto& e : t.ctts) {
+        uint32_t offset = 0;
+        c.U32(e.count);
+        c.U32(offset);
+        e.offset = int32_t(offset);  // version 0 is unsigned on paper, yet writers store negative values
+    }
+    return ReadResult::Ok;
+}
+
 ReadResult ParseStss(Span body, Track& t) {
     Cursor c(body);
-    uint8_t version;
-    uint32_t flags, count;
-    if (!ReadFullHeader(c, version, flags) || !c.U32(count) || !c.Fits(count, 4)) return ReadResult::Malformed;
+    uint32_t count;
+    if (!ReadTableCount(c, 4, count)) return ReadResult::Malformed;
     t.syncSamples.resize(count);
     for (uint32_t& s : t.syncSamples) c.U32(s);
     std::sort(t.syncSamples.begin(), t.syncSamples.end());  // a set; sorted for lookup
@@ -448,6 +476,7 @@ ReadResult ParseStbl(Span stbl, Track& t) {
             case FourCC("stco"): r = ParseChunkOffsets(a.body, t, false); break;
             case FourCC("co64"): r = ParseChunkOffsets(a.body, t, true); break;
             case FourCC("stss"): r = ParseStss(a.body, t); break;
+            case FourCC("ctts"): r = ParseCtts(a.body, t); break;
             default: break;
         }
         if (r != ReadResult::Ok) return r;
@@ -673,7 +702,56 @@ bool Track::Sample(size_t n, SampleInfo& out) const {
     out.duration = delta;
     out.chunk = uint32_t(chunk - 1);
     out.keyFrame = !hasSyncTable || std::binary_search(syncSamples.begin(), syncSamples.end(), uint32_t(n + 1));
+
+    // Composition offset; samples the table does not reach have none.
+    out.compositionOffset = 0;
+    if (index < c.cttsFirstSample || c.cttsEntry >= ctts.size()) {
+        c.cttsEntry = 0;
+        c.cttsFirstSample = 0;
+    }
+    while (c.cttsEntry < ctts.size() && index - c.cttsFirstSample >= ctts[c.cttsEntry].count) {
+        c.cttsFirstSample += ctts[c.cttsEntry].count;
+        ++c.cttsEntry;
+    }
+    if (c.cttsEntry < ctts.size()) out.compositionOffset = ctts[c.cttsEntry].offset;
     return true;
+}
+
+bool Track::Chunk(size_t chunkIndex, ChunkInfo& out) const {
+    if (chunkIndex >= chunkOffsets.size() || stsc.empty()) return false;
+    const uint64_t wanted = uint64_t(chunkIndex) + 1;  // stsc counts chunks from 1
+    ChunkCursor& c = chunkCursor_;
+    if (wanted < c.chunk || c.chunk == 0 || c.stscEntry >= stsc.size()) {
+        c.stscEntry = 0;
+        c.chunk = stsc[0].firstChunk;
+        c.firstSample = 0;
+        if (c.chunk != 1) return false;  // the table must start at chunk 1
+    }
+    // Walks run by run (a whole run at a time), then within the run to the wanted chunk.
+    for (;;) {
+        const SampleToChunk& e = stsc[c.stscEntry];
+        const bool last = c.stscEntry + 1 == stsc.size();
+        const uint64_t runEnd = last ? uint64_t(chunkOffsets.size()) + 1 : stsc[c.stscEntry + 1].firstChunk;
+        if (runEnd <= e.firstChunk || c.chunk < e.firstChunk) return false;  // chunks must ascend
+        if (wanted < runEnd) {
+            uint64_t skip;
+            if (!MulU64(wanted - c.chunk, e.samplesPerChunk, skip) || !AddU64(c.firstSample, skip, c.firstSample))
+                return false;
+            c.chunk = wanted;
+            break;
+        }
+        if (last) return false;
+        uint64_t skip;
+        if (!MulU64(runEnd - c.chunk, e.samplesPerChunk, skip) || !AddU64(c.firstSample, skip, c.firstSample))
+            return false;
+        c.chunk = runEnd;
+        ++c.stscEntry;
+    }
+    if (c.firstSample >= sampleCount) return false;
+    out.offset = chunkOffsets[chunkIndex];
+    out.firstSample = c.firstSample;
+    out.sampleCount = uint32_t(std::min<uint64_t>(stsc[c.stscEntry].samplesPerChunk, sampleCount - c.firstSample));
+    return out.sampleCount > 0;
 }
 
 const char* ResultText(ReadResult r) {
@@ -729,6 +807,19 @@ ReadResult ReadMovie(ByteSource& source, Movie& out) {
     }
     out.bytesRead = in.Bytes();
     return found ? ReadResult::Ok : ReadResult::NotMovie;
+}
+
+int FindTrack(const Movie& movie, TrackKind kind, int wanted) {
+    if (wanted >= 0)
+        return size_t(wanted) < movie.tracks.size() && movie.tracks[size_t(wanted)].kind == kind ? wanted : -1;
+    int fallback = -1;
+    for (size_t i = 0; i < movie.tracks.size(); ++i) {
+        const Track& t = movie.tracks[i];
+        if (t.kind != kind || t.SampleCount() == 0) continue;
+        if (t.enabled) return int(i);
+        if (fallback < 0) fallback = int(i);
+    }
+    return fallback;
 }
 
 ReadResult ReadMovieFile(const std::string& path, Movie& out) {

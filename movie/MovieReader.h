@@ -64,6 +64,14 @@ struct SampleInfo {
     uint32_t duration = 0;
     uint32_t chunk = 0;    // 0-based chunk index (stco/co64 entry)
     bool keyFrame = true;
+    int32_t compositionOffset = 0;  // presentation time minus decode time (ctts), media units
+};
+
+// A chunk: a run of samples stored back to back from one file offset.
+struct ChunkInfo {
+    uint64_t offset = 0;       // file offset of the chunk's first byte
+    uint64_t firstSample = 0;  // 0-based index of its first sample
+    uint32_t sampleCount = 0;  // samples in it, clamped to the track's sample count
 };
 
 struct Track {
@@ -85,6 +93,13 @@ struct Track {
     uint32_t sampleRate = 0;                                // sound, whole Hz
     uint32_t codecConfigType = 0;                           // 'avcC', 'esds', ... or 0
     std::vector<uint8_t> codecConfig;                       // that atom's body, as stored
+    uint16_t depth = 0;                                     // video: bits per pixel (+32: grey)
+    // Sound description version 1 and 2 fields (0 when the description does not carry them).
+    uint16_t soundVersion = 0;
+    uint32_t samplesPerPacket = 0;  // v1 samples per packet; v2 LPCM frames per packet
+    uint32_t bytesPerFrame = 0;     // v1 bytes per frame (all channels); v2 bytes per packet
+    uint32_t lpcmFlags = 0;         // v2 format-specific flags (float 1, big-endian 2, signed 4)
+    bool littleEndian = false;      // an 'enda' extension marks the samples little-endian
 
     // Edit list (elst), as stored; segment durations are in movie time-scale units.
     struct Edit { uint64_t segmentDuration; int64_t mediaTime; int32_t mediaRate; };
@@ -104,6 +119,8 @@ struct Track {
     std::vector<uint64_t> chunkOffsets;  // stco or co64
     std::vector<uint32_t> syncSamples;   // stss, 1-based, sorted; without the table every sample is a key frame
     bool hasSyncTable = false;
+    struct CompositionOffset { uint32_t count; int32_t offset; };
+    std::vector<CompositionOffset> ctts;  // composition offsets; read as signed whatever the version
     uint64_t dataEnd = 0;  // size of the file the offsets point into; samples must end within it
 
     size_t SampleCount() const { return sampleCount; }
@@ -112,13 +129,21 @@ struct Track {
     // O(1) per sample (a small cursor remembers the last position); random access walks the tables.
     bool Sample(size_t n, SampleInfo& out) const;
 
+    size_t ChunkCount() const { return chunkOffsets.size(); }
+    // Chunk c (0-based): its offset, first sample and sample count. False when c is out of range
+    // or the sample-to-chunk table does not reach it. Chunk c+1 right after chunk c is O(1).
+    bool Chunk(size_t c, ChunkInfo& out) const;
+
 private:
     struct SampleCursor {
         size_t sttsEntry = 0; uint64_t sttsFirstSample = 0; uint64_t sttsFirstTime = 0;
         size_t stscEntry = 0; uint64_t stscFirstSample = 0;
         bool haveLast = false; size_t lastSample = 0; uint32_t lastChunk = 0; uint64_t lastOffset = 0;
+        size_t cttsEntry = 0; uint64_t cttsFirstSample = 0;
     };
+    struct ChunkCursor { size_t stscEntry = 0; uint64_t chunk = 0; uint64_t firstSample = 0; };
     mutable SampleCursor cursor_;
+    mutable ChunkCursor chunkCursor_;
 };
 
 struct Movie {
@@ -139,6 +164,9 @@ struct Movie {
 // presentation (edit-list sum, or tkhd duration for a track without one), as QuickTime derives it.
 // On failure `out` is left in an unspecified but valid state.
 ReadResult ReadMovie(ByteSource& source, Movie& out);
+// Track `wanted` when it is of that kind, or with -1 the first enabled track of the kind that has
+// samples (else the first of the kind that has samples); -1 when there is none.
+int FindTrack(const Movie& movie, TrackKind kind, int wanted = -1);
 ReadResult ReadMovieFile(const std::string& path, Movie& out);
 
 inline constexpr uint32_t FourCC(const char (&s)[5]) {

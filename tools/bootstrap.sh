@@ -14,7 +14,7 @@ pkgs=(
   wine wine64 fonts-wine fonts-ipafont-gothic
   xvfb xauth xdotool x11-utils imagemagick locales
   ffmpeg libavcodec-dev libswscale-dev libswresample-dev libavutil-dev pkg-config nasm xz-utils
-  python3 zip hyperfine
+  dpkg-dev python3 zip hyperfine
 )
 # 32-bit Wine, for running the 32-bit product; optional.
 pkgs32=(wine32:i386)
@@ -77,6 +77,10 @@ if is_root && command -v update-alternatives >/dev/null; then
     done
   done
 fi
+
+# Debian's FFmpeg source of the installed libavcodec-dev's version, for the Windows builds of the
+# decoders (adds a deb-src entry the first time).
+bash "$root/tools/fetch-ffmpeg-source.sh" >/dev/null || exit 1
 
 # glibc locales for the languages the tests run under (Wine picks the string table from them).
 need_locale=()

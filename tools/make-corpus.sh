@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Regenerates the test corpus (tests/data/corpus/), its manifest (expected.txt), the corrupt files
 # (tests/data/bad/) and the demo clips (samples/) with Debian's ffmpeg. Only needed to change them:
-# the outputs are committed, and the tests need no ffmpeg. Usage: tools/make-corpus.sh [--samples-only | --corpus-only | --bad-only]
+# the outputs are committed. Usage:
+#   tools/make-corpus.sh [--samples-only | --corpus-only | --bad-only | --add-playback]
+# --add-playback only makes the playback clips (DV, IMA4, 24-bit, edit list) that are missing and
+# rewrites the manifest, leaving every existing file as it is.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +45,32 @@ make_corpus() {
   # Audio only: PCM in a .mov, AAC in an .m4a (priming samples: an edit list that starts later).
   ffmpeg "${common[@]}" -f lavfi -i "$(tone 440 8000 3)" "${out[@]}" -c:a pcm_s16le -movie_timescale 600 audio_pcm.mov
   ffmpeg "${common[@]}" -f lavfi -i "$(tone 440 22050 2)" "${out[@]}" -c:a aac -b:a 24k -movflags +faststart audio_aac.m4a
+  make_playback
+}
+
+# Clips for the decoders, each made only when missing: what the device records (DV PAL and NTSC
+# with 48 kHz 16-bit stereo PCM, four frames each: DV costs 120-144 kB a frame), IMA4 and 24-bit
+# sound, and an H.264 clip cut with an edit list so that its presentation starts at a frame
+# between two key frames (media time 0.5 s, key frames every 0.8 s).
+make_playback() {
+  mkdir -p "$corpus"
+  cd "$corpus"
+  local made=$corpus/.playback-tmp
+  rm -rf "$made"; mkdir -p "$made"
+  [ -f dv_pal_pcm.mov ] || ffmpeg "${common[@]}" -f lavfi -i "$(pattern 720x576 25 0.16)" \
+    -f lavfi -i "$(tone 440 48000 0.16)" "${out[@]}" -c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be -ac 2 dv_pal_pcm.mov
+  [ -f dv_ntsc_pcm.mov ] || ffmpeg "${common[@]}" -f lavfi -i "$(pattern 720x480 30000/1001 0.13)" \
+    -f lavfi -i "$(tone 660 48000 0.13)" "${out[@]}" -c:v dvvideo -pix_fmt yuv411p -c:a pcm_s16le -ac 2 dv_ntsc_pcm.mov
+  [ -f audio_ima4.mov ] || ffmpeg "${common[@]}" -f lavfi -i "$(tone 440 22050 1)" "${out[@]}" -c:a adpcm_ima_qt -ac 2 \
+    audio_ima4.mov
+  [ -f audio_in24.mov ] || ffmpeg "${common[@]}" -f lavfi -i "$(tone 550 48000 0.5)" "${out[@]}" -c:a pcm_s24be -ac 2 \
+    audio_in24.mov
+  if [ ! -f h264_edit_late.mov ]; then
+    ffmpeg "${common[@]}" -f lavfi -i "$(pattern 160x120 10 2)" "${out[@]}" -c:v libx264 -preset veryfast -threads 1 \
+      -pix_fmt yuv420p -g 8 -bf 0 "$made/whole.mov"
+    ffmpeg "${common[@]}" -ss 0.5 -i "$made/whole.mov" "${out[@]}" -c copy -movie_timescale 600 h264_edit_late.mov
+  fi
+  rm -rf "$made"
   write_manifest
 }
 
@@ -135,7 +164,8 @@ case "${1:-}" in
   --samples-only) make_samples ;;
   --corpus-only) make_corpus; make_bad ;;
   --bad-only) make_bad ;;
+  --add-playback) make_playback ;;
   "") make_corpus; make_bad; make_samples ;;
-  *) echo "usage: $0 [--samples-only | --corpus-only | --bad-only]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--samples-only | --corpus-only | --bad-only | --add-playback]" >&2; exit 2 ;;
 esac
 du -sh "$corpus" "$bad" "$samples" 2>/dev/null || true

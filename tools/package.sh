@@ -48,15 +48,15 @@ Both programs run on 32-bit and 64-bit Windows and need no installation.
 The licences of the parts built into them are in the folder licences\.
 EOF
 
-# Licence notes: our runtime (GCC's libgcc/libstdc++, mingw-w64's CRT and winpthreads) and, when
-# linked, FFmpeg's decoders with their version, configure line and source.
+# Licence notes: our runtime (GCC's libgcc/libstdc++, mingw-w64's CRT and winpthreads) and FFmpeg's
+# decoders with their version, configure line and source.
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licences/gcc-runtime.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licences/mingw-w64.txt"
-ffmpeg_prefix=$(sed -n 's/^CLIPHARBOR_FFMPEG_PREFIX:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
-if [ -n "$ffmpeg_prefix" ] && [ -d "$ffmpeg_prefix" ]; then
-  cp "$ffmpeg_prefix/COPYING.LGPLv2.1" "$stage/licences/ffmpeg-LGPL-2.1.txt"
-  cp "$ffmpeg_prefix/CONFIGURE.txt" "$stage/licences/ffmpeg-build.txt"
-fi
+licence=$(sed -n 's/^CLIPHARBOR_FFMPEG_LICENCE:[A-Z]*=//p' "$build/CMakeCache.txt")
+configure=$(sed -n 's/^CLIPHARBOR_FFMPEG_CONFIGURE:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ -f "$licence" ] && [ -f "$configure" ] || { echo "package: no FFmpeg licence or build notes in $build" >&2; exit 1; }
+cp "$licence" "$stage/licences/ffmpeg-LGPL-2.1.txt"
+cp "$configure" "$stage/licences/ffmpeg-build.txt"
 for f in "$stage/README.txt" "$stage"/licences/*.txt; do sed -i 's/$/\r/' "$f"; done
 
 zip_file=dist/ClipHarbor-1.0-win32.zip

@@ -100,6 +100,17 @@ TEST(MovieReader, ReadsSoundDescriptionVersionsAndCodecConfig) {
     EXPECT_EQ(t.codecConfigType, FourCC("esds"));
     EXPECT_EQ(t.codecConfig, esdsBody);
     EXPECT_EQ(m.naturalWidth, 0);  // no video track
+    EXPECT_EQ(t.soundVersion, 1);
+    EXPECT_EQ(t.samplesPerPacket, 1024u);
+    EXPECT_EQ(t.bytesPerFrame, 4u);
+    EXPECT_FALSE(t.littleEndian);
+
+    // 'enda' inside 'wave' marks 24-bit samples little-endian; the config search goes on past it.
+    Bytes waveEnda = MakeAtom("wave", Cat({MakeAtom("frma", Type("in24")), MakeAtom("enda", U16(1)), U32(0)}));
+    layout.tracks[0].sampleEntry = SoundEntry("in24", 1, 2, 24, 48000, waveEnda);
+    m = ReadOk(BuildMovie(layout));
+    EXPECT_TRUE(m.tracks[0].littleEndian);
+    EXPECT_EQ(m.tracks[0].codecConfigType, 0u);
 
     // Version 2: the real rate, channels and bits follow the fixed part.
     double rate = 96000.0;
@@ -113,6 +124,9 @@ TEST(MovieReader, ReadsSoundDescriptionVersionsAndCodecConfig) {
     EXPECT_EQ(m.tracks[0].sampleRate, 96000u);
     EXPECT_EQ(m.tracks[0].channels, 6);
     EXPECT_EQ(m.tracks[0].sampleBits, 24);
+    EXPECT_EQ(m.tracks[0].soundVersion, 2);
+    EXPECT_EQ(m.tracks[0].bytesPerFrame, 18u);
+    EXPECT_EQ(m.tracks[0].samplesPerPacket, 1u);
 
     // A NaN rate is refused as 0, not converted.
     rateBits = 0x7FF8000000000000ull;
@@ -132,6 +146,62 @@ TEST(MovieReader, ReadsVideoCodecConfig) {
     EXPECT_EQ(m.tracks[0].codecConfigType, FourCC("avcC"));
     EXPECT_EQ(m.tracks[0].codecConfig, avcC);
     EXPECT_EQ(m.tracks[0].sampleWidth, 320);
+    EXPECT_EQ(m.tracks[0].depth, 24);
+}
+
+TEST(MovieReader, CompositionOffsetsFollowTheSamplesInAnyOrder) {
+    MovieLayout layout;
+    layout.tracks[0].sampleEntry = VideoEntry("avc1", 160, 120);
+    layout.tracks[0].extraStbl = MakeFullAtom("ctts", 0, 0, Cat({U32(2), U32(2), U32(120), U32(1), U32(uint32_t(-60))}));
+    Movie m = ReadOk(BuildMovie(layout));
+    const Track& t = m.tracks[0];
+    const int32_t expected[] = {120, 120, -60, 0};  // the last sample is beyond the table
+    for (size_t n : {0, 1, 2, 3, 2, 0, 3, 1}) {
+        SampleInfo s;
+        ASSERT_TRUE(t.Sample(n, s));
+        EXPECT_EQ(s.compositionOffset, expected[n]) << "sample " << n;
+    }
+}
+
+TEST(MovieReader, ChunksGiveTheirSamplesInOrderAndAtRandom) {
+    MovieLayout layout;
+    layout.tracks[0].sampleSizes = {10, 11, 12, 13, 14};
+    layout.tracks[0].samplesPerChunk = 2;  // three chunks; the last one holds a single sample
+    Bytes file = BuildMovie(layout);
+    Movie m = ReadOk(file);
+    const Track& t = m.tracks[0];
+    ASSERT_EQ(t.ChunkCount(), 3u);
+    struct Expect { uint64_t first; uint32_t count; };
+    const Expect byRun[] = {{0, 2}, {2, 2}, {4, 1}};
+    for (size_t c : {0, 1, 2, 1, 0, 2}) {
+        movie::ChunkInfo info;
+        ASSERT_TRUE(t.Chunk(c, info)) << "chunk " << c;
+        EXPECT_EQ(info.firstSample, byRun[c].first);
+        EXPECT_EQ(info.sampleCount, byRun[c].count);
+        SampleInfo s;
+        ASSERT_TRUE(t.Sample(size_t(info.firstSample), s));
+        EXPECT_EQ(info.offset, s.offset);
+    }
+    movie::ChunkInfo info;
+    EXPECT_FALSE(t.Chunk(3, info));
+
+    // Runs of different chunk sizes: 1 sample, then 2 per chunk.
+    layout.tracks[0].extraStbl = Stsc({{1, 1}, {2, 2}});
+    m = ReadOk(BuildMovie(layout));
+    const Expect twoRuns[] = {{0, 1}, {1, 2}, {3, 2}};
+    for (size_t c : {2, 0, 1, 2}) {
+        ASSERT_TRUE(m.tracks[0].Chunk(c, info)) << "chunk " << c;
+        EXPECT_EQ(info.firstSample, twoRuns[c].first);
+        EXPECT_EQ(info.sampleCount, twoRuns[c].count);
+    }
+
+    // A table that does not start at chunk 1, has empty chunks or goes backwards gives no chunk there.
+    struct Bad { Bytes stsc; size_t chunk; };
+    for (const Bad& bad : {Bad{Stsc({{2, 1}}), 0}, Bad{Stsc({{1, 0}}), 0}, Bad{Stsc({{1, 1}, {3, 1}, {2, 1}}), 2}}) {
+        layout.tracks[0].extraStbl = bad.stsc;
+        m = ReadOk(BuildMovie(layout));
+        EXPECT_FALSE(m.tracks[0].Chunk(bad.chunk, info));
+    }
 }
 
 TEST(MovieReader, VersionOneHeadersCarry64BitValues) {
