@@ -16,7 +16,7 @@ ControlBarLayout::ControlBarLayout(const BarRect& bar, int timeWidth) : bar_(bar
 
 BarRect ControlBarLayout::Groove() const {
     const int middle = (slider_.top + slider_.bottom) / 2;
-    return BarRect{slider_.left, middle - 2, slider_.right, middle + 2};
+    return BarRect{slider_.left, middle - 4, slider_.right, middle + 4};
 }
 
 int ControlBarLayout::ThumbTravel() const { return std::max(slider_.Width() - kThumbWidth, 0); }
