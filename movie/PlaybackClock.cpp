@@ -28,6 +28,7 @@ int64_t PlaybackClock::Elapsed(int64_t counterMicros, int64_t deviceMicros) {
         // No sound, or it has ended: the counter carries on from where the device stopped.
         value = lastDevice_ + (counter - counterAtDevice_);
     }
+    value = std::min(value, counter + kLeadMicros);
     last_ = std::max(last_, value);
     return last_;
 }

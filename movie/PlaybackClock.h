@@ -13,6 +13,9 @@ public:
     // stalled and the counter runs on alone.
     static constexpr int64_t kStepMicros = 40000;
     static constexpr int64_t kStallMicros = 500000;
+    // A device never runs ahead of the counter by more than this; one that does (a virtual
+    // output that takes sound faster than it plays) does not hurry the picture.
+    static constexpr int64_t kLeadMicros = 250000;
 
     // Playback (re)starts now; `counterMicros` is the counter's reading.
     void Start(int64_t counterMicros);

@@ -213,25 +213,27 @@ void MovieController::StopTimer() {
     timerSet_ = false;
 }
 
-// The device is opened at the first play, not when the movie opens: a movie that is only looked
-// at never touches the sound system.
+// The device is open only while the movie plays: a movie that is only looked at, paused or at
+// its end holds none (and a device that keeps a stopped stream running gets nothing).
 void MovieController::StartSound() {
     soundRunning_ = false;
-    if (!sound_ || !host_) return;
-    if (!soundTried_) {
-        soundTried_ = true;
+    if (!sound_ || !host_ || noDevice_) return;
+    if (wave_) {
+        wave_->Stop();
+    } else {
         const SoundFormat format = sound_->Format();
         wave_ = WaveOutput::Open(format.rate, std::min(format.channels, 2));
+        // No device (or none for this format): the movie plays silently, and does not ask again.
+        noDevice_ = wave_ == nullptr;
+        if (noDevice_) return;
     }
-    if (!wave_) return;
-    wave_->Stop();
     if (!sound_->Start(transport_.Position(), SoundFormat{wave_->Rate(), wave_->Channels()})) return;
     soundRunning_ = true;
     wave_->Feed([this](int16_t* samples, size_t frames) { return sound_->Read(samples, frames); });
 }
 
 void MovieController::StopSound() {
-    if (wave_) wave_->Stop();
+    wave_.reset();
     soundRunning_ = false;
 }
 
@@ -275,7 +277,7 @@ void MovieController::Tick() {
         StopTimer();
         return;
     }
-    if (soundRunning_ && wave_)
+    if (soundRunning_)
         wave_->Feed([this](int16_t* samples, size_t frames) { return sound_->Read(samples, frames); });
     if (transport_.Advance(clock_.Elapsed(CounterMicros(), DeviceMicros()))) {
         StopTimer();

@@ -116,7 +116,7 @@ public:
     // The id of the timer it sets on the host while playing.
     UINT_PTR TimerId() const { return reinterpret_cast<UINT_PTR>(this); }
     bool HasPictures() const { return pictures_ != nullptr; }
-    // True while a sound device is open for the movie.
+    // True while a sound device is open for the movie: only while it plays with sound.
     bool SoundOpen() const { return wave_ != nullptr; }
     const Statistics& Stats() const { return stats_; }
     const ControlBarLayout& BarLayout() const { return layout_; }  // in the host's client coordinates
@@ -165,7 +165,7 @@ private:
     std::unique_ptr<PictureSource> pictures_;
     std::unique_ptr<SoundSource> sound_;
     std::unique_ptr<WaveOutput> wave_;
-    bool soundTried_ = false;    // the device was asked for once; no device means silence
+    bool noDevice_ = false;      // the device refused once; the movie plays silently
     bool soundRunning_ = false;  // samples from the source reach the device
     Transport transport_;
     PlaybackClock clock_;

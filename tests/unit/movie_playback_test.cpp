@@ -109,6 +109,14 @@ TEST(PlaybackClock, AStalledOrEndedDeviceHandsOverToTheCounter) {
     EXPECT_EQ(ended.Elapsed(900000, -1), 890000);
 }
 
+TEST(PlaybackClock, ADeviceFasterThanRealTimeDoesNotHurryThePicture) {
+    PlaybackClock clock;
+    clock.Start(0);
+    EXPECT_EQ(clock.Elapsed(100000, 400000), 100000 + PlaybackClock::kLeadMicros);
+    EXPECT_EQ(clock.Elapsed(200000, 800000), 200000 + PlaybackClock::kLeadMicros);
+    EXPECT_EQ(clock.Elapsed(300000, -1), 300000 + PlaybackClock::kLeadMicros) << "nor after its sound ended";
+}
+
 TEST(ControlBarLayout, ButtonLeftTimeRightSliderBetween) {
     const ControlBarLayout layout(BarRect{470, 385, 828, 415}, 60);
     EXPECT_EQ(layout.Button(), (BarRect{470, 385, 500, 415}));

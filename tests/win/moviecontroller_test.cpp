@@ -7,82 +7,22 @@
 #include <memory>
 #include <set>
 
+#include "PlaybackHost.h"
 #include "ScreenPixels.h"
 #include "TestUi.h"
 #include "movie/GeneratedMedia.h"
 #include "movie/win/MovieController.h"
-#include "preview/win/LibraryMovieServices.h"
-#include "preview/win/MoviePlayer.h"
 
 using movie::GeneratedPictures;
 using testui::GeneratedFrameShown;
+using testui::PlaybackHost;
 using testui::Pump;
 using testui::PumpUntil;
 using testui::ScreenPixels;
 
 namespace {
 
-const char kHostClass[] = "PlaybackTestHost";
 const char kClip[] = "mjpeg_pcm_600.mov";  // 2 s, 10 frames a second, 160 x 120, 600 units a second
-
-// A window that hosts a player the way the main window does: erase forwarded before its own
-// handling, every other message after; its paint asks for the movie's update, then paints white.
-class Host {
-public:
-    explicit Host(preview::LibraryMovieServices& services) : library(services), player(services) {
-        static const bool registered = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = &Host::Proc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = kHostClass;
-            wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-            wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-            return RegisterClassA(&wc) != 0;
-        }();
-        (void)registered;
-        hwnd = CreateWindowExA(0, kHostClass, "", WS_POPUP | WS_VISIBLE, 0, 0, 900, 480, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), this);
-        player.SetPosition(470, 119);
-        player.ClearTopLeft();
-        player.SetSize(358, 266);
-        Pump();
-    }
-    ~Host() {
-        player.DetachWindow();
-        DestroyWindow(hwnd);
-    }
-
-    preview::LibraryMovieServices& library;
-    MoviePlayer player;
-    HWND hwnd = nullptr;
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<Host*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
-        if (message == WM_ERASEBKGND) {
-            self->player.HandleWindowMessage(hwnd, message, wParam, lParam);
-            return DefWindowProcA(hwnd, message, wParam, lParam);
-        }
-        LRESULT result = 0;
-        if (message == WM_CREATE) {
-            self->player.AttachWindow(hwnd, reinterpret_cast<CREATESTRUCTA*>(lParam));
-        } else if (message == WM_PAINT) {
-            if (self->player.isOpen && self->player.GetMovie() != preview::MovieHandle::None)
-                self->library.UpdateMovie(self->player.GetMovie());
-            PAINTSTRUCT ps;
-            BeginPaint(hwnd, &ps);
-            EndPaint(hwnd, &ps);
-        } else {
-            result = DefWindowProcA(hwnd, message, wParam, lParam);
-        }
-        self->player.HandleWindowMessage(hwnd, message, wParam, lParam);
-        return result;
-    }
-};
 
 // Pictures that cannot be decoded for some frames, as a corrupt sample would give.
 class FailingPictures final : public movie::PictureSource {
@@ -123,7 +63,7 @@ protected:
         library.Initialize(0);
         library.EnterMovies();
         library.SetDecoders(std::make_shared<movie::GeneratedDecoders>());
-        host = std::make_unique<Host>(library);
+        host = std::make_unique<PlaybackHost>(library);
     }
     void TearDown() override {
         host.reset();
@@ -165,7 +105,7 @@ protected:
     }
 
     preview::LibraryMovieServices library;
-    std::unique_ptr<Host> host;
+    std::unique_ptr<PlaybackHost> host;
     movie::MovieController* controller = nullptr;
 };
 
