@@ -58,7 +58,7 @@ size_t OutputSize(const std::string& path) {
     for (const std::string& file : OutputFiles(path)) {
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data))
-            total += (size_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            total += static_cast<size_t>((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
     }
     return total;
 }
