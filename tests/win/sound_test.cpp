@@ -124,61 +124,63 @@ protected:
         options.soundFormat = movie::SoundFormat{kRate, kChannels};
         decoders = std::make_shared<movie::GeneratedDecoders>(options);
     }
+    void TearDown() override {
+        host.reset();
+        if (library) {
+            library->ExitMovies();
+            library->Terminate();
+        }
+    }
+
+    // Opens a corpus clip in a window of its own, with the stand-in decoders.
+    movie::MovieController* Open(const char* clip) {
+        library = std::make_unique<preview::LibraryMovieServices>(decoders);
+        library->Initialize(0);
+        library->EnterMovies();
+        host = std::make_unique<testui::PlaybackHost>(*library);
+        if (host->player.OpenFile(testui::CorpusPath(clip).c_str()) != 1) return nullptr;
+        return library->FindController(host->player.controller);
+    }
+
     std::string output;
     std::shared_ptr<movie::GeneratedDecoders> decoders;
+    std::unique_ptr<preview::LibraryMovieServices> library;
+    std::unique_ptr<testui::PlaybackHost> host;
 };
 
 TEST_F(SoundDevice, PlayingWritesTheClipsSoundFromWhereItPlaysAndPauseStopsIt) {
-    preview::LibraryMovieServices library(decoders);
-    library.Initialize(0);
-    library.EnterMovies();
-    {
-        testui::PlaybackHost host(library);
-        ASSERT_EQ(host.player.OpenFile(testui::CorpusPath("mjpeg_pcm_600.mov").c_str()), 1);
-        movie::MovieController* controller = library.FindController(host.player.controller);
-        ASSERT_NE(controller, nullptr);
-        EXPECT_FALSE(controller->SoundOpen()) << "a movie only looked at leaves the device alone";
+    movie::MovieController* controller = Open("mjpeg_pcm_600.mov");
+    ASSERT_NE(controller, nullptr);
+    EXPECT_FALSE(controller->SoundOpen()) << "a movie only looked at leaves the device alone";
 
-        const size_t before = OutputSize(output);
-        controller->Play();
-        ASSERT_TRUE(controller->SoundOpen());
-        ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > before + 4 * kRate; }, 3000)) << "sound flows";
-        controller->Pause();
-        ASSERT_TRUE(Stopped(output)) << "pause stops the flow";
-        const size_t paused = OutputSize(output);
-        EXPECT_FALSE(controller->SoundOpen()) << "a paused movie holds no device";
-        EXPECT_EQ(ToneStart(LatestSamples(output)), 0) << "the tone from movie time 0, every frame in order";
+    const size_t before = OutputSize(output);
+    controller->Play();
+    ASSERT_TRUE(controller->SoundOpen());
+    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > before + 4 * kRate; }, 3000)) << "sound flows";
+    controller->Pause();
+    ASSERT_TRUE(Stopped(output)) << "pause stops the flow";
+    const size_t paused = OutputSize(output);
+    EXPECT_FALSE(controller->SoundOpen()) << "a paused movie holds no device";
+    EXPECT_EQ(ToneStart(LatestSamples(output)), 0) << "the tone from movie time 0, every frame in order";
 
-        // From 1 s of the movie's 600 units a second: frame 48000 of the tone.
-        controller->SeekTo(600);
-        controller->Play();
-        ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > paused + 4 * kRate; }, 3000));
-        host.player.Close();
-        EXPECT_TRUE(Stopped(output)) << "closing stops the flow";
-        EXPECT_EQ(ToneStart(LatestSamples(output)), kRate);
-    }
-    library.ExitMovies();
-    library.Terminate();
+    // From 1 s of the movie's 600 units a second: frame 48000 of the tone.
+    controller->SeekTo(600);
+    controller->Play();
+    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > paused + 4 * kRate; }, 3000));
+    host->player.Close();
+    EXPECT_TRUE(Stopped(output)) << "closing stops the flow";
+    EXPECT_EQ(ToneStart(LatestSamples(output)), kRate);
 }
 
 TEST_F(SoundDevice, AClipWithoutSoundWritesNothing) {
-    preview::LibraryMovieServices library(decoders);
-    library.Initialize(0);
-    library.EnterMovies();
-    {
-        testui::PlaybackHost host(library);
-        ASSERT_EQ(host.player.OpenFile(testui::CorpusPath("mpeg4_1000.mov").c_str()), 1);
-        movie::MovieController* controller = library.FindController(host.player.controller);
-        ASSERT_NE(controller, nullptr);
-        const size_t before = OutputSize(output);
-        controller->Play();
-        Pump(400);
-        EXPECT_TRUE(controller->Playing());
-        EXPECT_FALSE(controller->SoundOpen());
-        EXPECT_EQ(OutputSize(output), before);
-    }
-    library.ExitMovies();
-    library.Terminate();
+    movie::MovieController* controller = Open("mpeg4_1000.mov");
+    ASSERT_NE(controller, nullptr);
+    const size_t before = OutputSize(output);
+    controller->Play();
+    Pump(400);
+    EXPECT_TRUE(controller->Playing());
+    EXPECT_FALSE(controller->SoundOpen());
+    EXPECT_EQ(OutputSize(output), before);
 }
 
 // Through the main window: every way its preview closes silences the clip.
