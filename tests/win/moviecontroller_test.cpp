@@ -295,6 +295,34 @@ TEST_F(MovieControllerPlaying, FramesThatCannotBeDecodedAreSkipped) {
     EXPECT_EQ(Shown(), 19);
 }
 
+// Every clip of the corpus and every damaged file the reader still opens: shown, played, sought
+// to its end and closed without a crash or a hang (no length, huge lengths, no picture, ...).
+TEST_F(MovieControllerPlaying, OddAndDamagedMoviesPlayWithoutHarm) {
+    int opened = 0;
+    for (const char* folder : {"corpus", "bad"}) {
+        const std::string dir = testui::CorpusPath("").substr(0, testui::CorpusPath("").size() - 7) + folder + "\\";
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((dir + "*.m*").c_str(), &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE) << dir;
+        do {
+            SCOPED_TRACE(found.cFileName);
+            if (host->player.OpenFile((dir + found.cFileName).c_str()) != 1) continue;
+            ++opened;
+            controller = library.FindController(host->player.controller);
+            ASSERT_NE(controller, nullptr);
+            Click(ButtonCentre());
+            Pump(60);
+            controller->SeekTo(INT64_MAX);
+            Click(ButtonCentre());
+            Pump(30);
+            SendMessageA(host->hwnd, WM_KEYDOWN, VK_LEFT, 0);
+            host->player.Close();
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    EXPECT_GE(opened, 10) << "the corpus and the damaged files the reader accepts";
+}
+
 TEST_F(MovieControllerPlaying, TheHostsPaintAndEraseNeverWipeTheFrame) {
     Open();
     controller->SeekTo(420);
