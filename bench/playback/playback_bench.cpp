@@ -86,8 +86,8 @@ COLORREF ScreenPixel(HWND window, POINT at) {
 }
 
 // Frames the movie's pictures have from its start to its end.
-long FramesDue(movie::MediaDecoders& decoders, const std::shared_ptr<const movie::Movie>& movie, const std::string& path) {
-    auto pictures = decoders.OpenPictures(movie, path);
+long FramesDue(movie::MediaDecoders* decoders, const std::shared_ptr<const movie::Movie>& movie, const std::string& path) {
+    auto pictures = decoders ? decoders->OpenPictures(movie, path) : nullptr;
     if (!pictures) return 0;
     long count = 0;
     movie::FrameSpan span;
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
     }
     const movie::Movie& movie = controller->GetMovie();
     const double movieSeconds = double(movie.duration) / movie.timeScale;
-    const long due = FramesDue(*decoders, std::make_shared<movie::Movie>(movie), clip);
+    const long due = FramesDue(decoders.get(), std::make_shared<movie::Movie>(movie), clip);
     printf("clip: %.2f s, %d x %d, %ld frames due\n", movieSeconds, movie.naturalWidth, movie.naturalHeight, due);
     if (firstFrame >= 0)
         printf("first frame visible: %.1f ms after the click (goal: under 150 ms)\n", firstFrame * 1000);
@@ -187,8 +187,11 @@ int main(int argc, char** argv) {
            after.ticks - before.ticks);
     // The frame already on screen at the click counts as presented when play starts on it.
     const long presented = shown + 1;
-    printf("frames presented on time: %ld of %ld due (%.1f %%, goal: at least 98 %%), %ld skipped\n", presented, due,
-           due ? 100.0 * double(presented) / double(due) : 0.0, skipped);
+    if (due > 0)
+        printf("frames presented on time: %ld of %ld due (%.1f %%, goal: at least 98 %%), %ld skipped\n", presented,
+               due, 100.0 * double(presented) / double(due), skipped);
+    else
+        printf("frames presented on time: no pictures to present (no decoder for them)\n");
     printf("CPU while playing: %.1f %% of one core (goal: under 30 %%); the idle window: %.1f %% (ratio %.1f)\n",
            playCpu * 100, idleCpu * 100, idleCpu > 0 ? playCpu / idleCpu : 0.0);
     printf("private bytes: %.1f MB before play, %.1f MB halfway, %.1f MB at the end\n", memoryBefore, memoryMiddle,
