@@ -15,7 +15,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then xvfb_start || exit 
 
 work=$(mktemp -d /tmp/clipharbor-sound.XXXXXX)
 cat > "$work/.asoundrc" <<ASOUND
-pcm.!default { type file; slave.pcm "null"; file "$work/out.raw"; format "raw"; truncate false }
+pcm.!default { type file  slave.pcm "null"  file "$work/out.raw"  format "raw"  truncate false }
 ASOUND
 finish() {
   wine_audio_off
