@@ -45,6 +45,7 @@ public:
 
     Status FrameAt(uint64_t movieTime, int width, int height, Picture& out);
     uint64_t NextFrameTime(uint64_t movieTime) const;
+    uint64_t FrameStartTime(uint64_t movieTime) const;
 
     bool hasTrack = false;
     Track track;
@@ -276,6 +277,17 @@ uint64_t VideoDecoder::Impl::NextFrameTime(uint64_t movieTime) const {
     return segment ? segment->movieEnd : end;
 }
 
+uint64_t VideoDecoder::Impl::FrameStartTime(uint64_t movieTime) const {
+    const TrackTimeline::Segment* segment = timeline.SegmentAt(movieTime);
+    if (!segment) return movieTime;
+    int64_t mediaTime;
+    uint64_t start;
+    if (!order_.empty() && timeline.MediaTimeAt(movieTime, mediaTime) &&
+        timeline.MovieTimeOf(order_[TargetFor(mediaTime)].pts, segment->movieStart, start) && start <= movieTime)
+        return start;
+    return segment->movieStart;
+}
+
 VideoDecoder::VideoDecoder(const Movie& movie, std::unique_ptr<ByteSource> source, int trackIndex)
     : impl_(std::make_unique<Impl>(movie, std::move(source), trackIndex)) {}
 VideoDecoder::~VideoDecoder() = default;
@@ -286,6 +298,7 @@ uint32_t VideoDecoder::Codec() const { return impl_->hasTrack ? impl_->track.cod
 int VideoDecoder::Width() const { return impl_->track.sampleWidth; }
 int VideoDecoder::Height() const { return impl_->track.sampleHeight; }
 uint64_t VideoDecoder::Duration() const { return impl_->timeline.End(); }
+uint64_t VideoDecoder::FrameStartTime(uint64_t movieTime) const { return impl_->FrameStartTime(movieTime); }
 
 VideoDecoder::Status VideoDecoder::FrameAt(uint64_t movieTime, int width, int height, Picture& out) {
     return impl_->FrameAt(movieTime, width, height, out);

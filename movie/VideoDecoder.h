@@ -56,6 +56,9 @@ public:
     // The movie time of the next frame change after `movieTime`, for timing playback: the next
     // frame's presentation, or the end of the segment holding `movieTime`. Duration() at the end.
     uint64_t NextFrameTime(uint64_t movieTime) const;
+    // The movie time at which the frame presented at `movieTime` came on screen (the start of its
+    // segment when it was already shown before); `movieTime` itself where nothing is presented.
+    uint64_t FrameStartTime(uint64_t movieTime) const;
 
 private:
     class Impl;

@@ -43,12 +43,20 @@ wine32_runs() {
 # Creates the prefix once: no audio driver, no window-manager decorations managed by X
 # (without Managed=N every hide of a top-level window waits 2 s under a bare X server).
 wine_prefix_ready() {
+  # A sound-test run that was killed left the audio driver on; every other run wants it off.
+  [ -f "$WINEPREFIX/.clipharbor-audio-on" ] && wine_audio_off
   if [ -f "$WINEPREFIX/.clipharbor-ready" ]; then return 0; fi
   wine_prefix_create || return 1
   # The 64-bit loader alone does not find Wine's own fonts (Tahoma for "MS Shell Dlg", Marlett for
   # the caption buttons); without them dialogs lay out with another font's wider metrics.
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   touch "$WINEPREFIX/.clipharbor-ready"
+}
+
+# Switches the prefix's audio driver off again after tests/win/run-sound.sh switched it on.
+wine_audio_off() {
+  "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1 &&
+    rm -f "$WINEPREFIX/.clipharbor-audio-on"
 }
 
 wine_prefix_create() {

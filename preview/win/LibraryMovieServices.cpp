@@ -31,6 +31,9 @@ MovieServices& DefaultMovieServices() {
     return services;
 }
 
+LibraryMovieServices::LibraryMovieServices(std::shared_ptr<movie::MediaDecoders> decoders)
+    : decoders_(std::move(decoders)) {}
+
 Status LibraryMovieServices::Initialize(int32_t) {
     initialized_ = true;
     return kNoError;
@@ -223,8 +226,15 @@ movie::MovieController* LibraryMovieServices::FindController(ControllerHandle co
 ControllerHandle LibraryMovieServices::NewController(MovieHandle movie, const Rect16& rect, uint8_t flags) {
     MovieObject* object = Movie(movie);
     if (!object) return ControllerHandle::None;
+    std::unique_ptr<movie::PictureSource> pictures;
+    std::unique_ptr<movie::SoundSource> sound;
+    if (decoders_) {
+        pictures = decoders_->OpenPictures(object->movie, object->path);
+        sound = decoders_->OpenSound(object->movie, object->path);
+    }
     auto controller = std::make_unique<movie::MovieController>(object->movie, PortWindow(object->port), ToRect(rect),
-                                                               (flags & kControllerTopLeftMovie) != 0);
+                                                               (flags & kControllerTopLeftMovie) != 0,
+                                                               std::move(pictures), std::move(sound));
     const uintptr_t id = NextHandle();
     controllers_[id] = ControllerObject{std::move(controller), movie};
     return ControllerHandle{id};

@@ -1,12 +1,14 @@
 // The movie services over our own library: the portable reader for movies, MovieController for
-// controllers, MovieWriter for saving. Ports are per-window state of ours. Handles index tables,
-// so a disposed or foreign handle is refused, never followed.
+// controllers (with pictures and sound from the decoders it is given), MovieWriter for saving.
+// Ports are per-window state of ours. Handles index tables, so a disposed or foreign handle is
+// refused, never followed.
 #pragma once
 
 #include <map>
 #include <memory>
 #include <string>
 
+#include "movie/MediaSource.h"
 #include "movie/MovieReader.h"
 #include "movie/win/MovieController.h"
 #include "preview/win/MovieServices.h"
@@ -15,7 +17,8 @@ namespace preview {
 
 class LibraryMovieServices final : public MovieServices {
 public:
-    LibraryMovieServices() = default;
+    // decoders: what new controllers play with; null shows even fills and plays silently.
+    explicit LibraryMovieServices(std::shared_ptr<movie::MediaDecoders> decoders = movie::DefaultMediaDecoders());
     LibraryMovieServices(const LibraryMovieServices&) = delete;
     LibraryMovieServices& operator=(const LibraryMovieServices&) = delete;
     ~LibraryMovieServices() override = default;
@@ -73,6 +76,8 @@ public:
     HWND PortWindow(PortHandle port) const;
     PortHandle CurrentPort() const { return current_; }
     bool Available() const { return initialized_ && entered_; }
+    // Controllers made from now on play with these decoders.
+    void SetDecoders(std::shared_ptr<movie::MediaDecoders> decoders) { decoders_ = std::move(decoders); }
 
 private:
     struct MovieObject {
@@ -94,6 +99,7 @@ private:
     ControllerObject* Controller(ControllerHandle controller);
     void DropMovies();
 
+    std::shared_ptr<movie::MediaDecoders> decoders_;
     bool initialized_ = false;
     bool entered_ = false;
     uintptr_t nextHandle_ = 1;  // shared by every kind: a handle of one kind is never valid as another

@@ -209,7 +209,7 @@ void MoviePlayer::CreateController(MovieHandle theMovie) {
     services_.DoAction(controller, preview::kActionSetFlags,
                        reinterpret_cast<void*>(static_cast<intptr_t>(flags | kShowControllerFlag)));
     services_.DoAction(controller, preview::kActionSetKeysEnabled, reinterpret_cast<void*>(intptr_t{1}));
-    services_.SetActionFilter(controller, &MoviePlayer::ControllerFilter, reinterpret_cast<intptr_t>(window));
+    services_.SetActionFilter(controller, &MoviePlayer::ControllerFilter, reinterpret_cast<intptr_t>(this));
     if (growBox) {
         Rect16 limits{};
         GetDesktopBounds(&limits);
@@ -220,11 +220,11 @@ void MoviePlayer::CreateController(MovieHandle theMovie) {
 
 bool MoviePlayer::ControllerFilter(preview::MovieServices& services, ControllerHandle controller, int16_t action,
                                    void*, intptr_t reference) {
-    if (action != preview::kActionControllerSizeChanged) return false;
+    const auto* player = reinterpret_cast<const MoviePlayer*>(reference);
+    if (action != preview::kActionControllerSizeChanged || player == nullptr || !player->sizeWindow) return false;
     Rect16 bounds{};
     if (services.GetControllerBounds(controller, bounds) != preview::kNoError) return false;
-    services.SizeWindow(services.GetWindowPort(reinterpret_cast<HWND>(reference)), bounds.right, bounds.bottom,
-                        true);
+    services.SizeWindow(services.GetWindowPort(player->window), bounds.right, bounds.bottom, true);
     return false;
 }
 

@@ -72,8 +72,9 @@ public:
     virtual int32_t GetWidth();
     virtual int32_t GetHeight();
 
-    // The controller's action filter: on a size change it sizes the window given as reference
-    // to the controller's bounds. Never handles an action itself.
+    // The controller's action filter; its reference is the player. On a size change it sizes the
+    // player's window to the controller's bounds, only when sizeWindow is set (a host laid out
+    // around a fixed preview keeps its size). Never handles an action itself.
     static bool ControllerFilter(preview::MovieServices& services, preview::ControllerHandle controller,
                                  int16_t action, void* parameter, intptr_t reference);
 

@@ -79,6 +79,16 @@ import -window root "$work/selected.png"
 shown=$(pixel $ph_x $ph_y)
 check "selecting a clip replaces the placeholder ($logo -> $shown)" test "$logo" != "$shown"
 
+# Play from the bar under the movie (its button at client (470..500, 385..415); the client area
+# starts 3 pixels right of and 22 below the window's corner): the slider and the time move on.
+bar() { import -window root -crop "300x24+$((X + 513))+$((Y + 410))" -depth 8 rgb:- 2>/dev/null | md5sum; }
+bar_before=$(bar)
+xdotool mousemove --sync $((X + 488)) $((Y + 422)) click 1
+sleep 1.2
+bar_after=$(bar)
+import -window root "$work/playing.png"
+check "play on the bar moves its slider and time" test "$bar_before" != "$bar_after"
+
 # Rename the selected clip in place (F2, type, Enter): the file is renamed on the device.
 # Keys sent from outside can be lost while the program is busy: a lost try is cancelled with
 # Escape and made again.

@@ -199,7 +199,7 @@ TEST(MoviePlayerCalls, OpenFileWithTheMainWindowSettingsMakesTheController) {
         "DoAction(" + c + ",39,&flags)",
         "DoAction(" + c + ",38,41)",
         "DoAction(" + c + ",32,1)",
-        "SetActionFilter(" + c + "," + w + ")",
+        "SetActionFilter(" + c + "," + std::to_string(reinterpret_cast<intptr_t>(&player)) + ")",
     };
     EXPECT_EQ(library.Take(), expected);
     EXPECT_EQ(library.filter, &MoviePlayer::ControllerFilter);
@@ -295,7 +295,9 @@ TEST(MoviePlayerCalls, CloseTwiceIsHarmlessAndSizesTheHostWhenAsked) {
     EXPECT_EQ(player.isOpen, 0);
 }
 
-TEST(MoviePlayerCalls, ControllerFilterSizesTheReferenceWindowOnlyOnSizeChanges) {
+// A host laid out around a fixed preview (sizeWindow 0, as the main window) keeps its size when
+// the controller changes size; only a player asked to size its window follows the controller.
+TEST(MoviePlayerCalls, ControllerFilterSizesTheHostOnlyWhenAskedTo) {
     RecordingMovieServices library;
     library.controllerBounds = {119, 470, 415, 828};
     MoviePlayer player(library);
@@ -304,6 +306,11 @@ TEST(MoviePlayerCalls, ControllerFilterSizesTheReferenceWindowOnlyOnSizeChanges)
     ASSERT_NE(library.filter, nullptr);
     library.Take();
 
+    EXPECT_FALSE(library.filter(library, player.controller, preview::kActionControllerSizeChanged, nullptr,
+                                library.filterReference));
+    EXPECT_TRUE(library.Take().empty());
+
+    player.SetSizeWindowToController(1);
     EXPECT_FALSE(library.filter(library, player.controller, preview::kActionSetSelectionBegin, nullptr,
                                 library.filterReference));
     EXPECT_TRUE(library.Take().empty());
@@ -597,6 +604,7 @@ TEST_F(MovieLibrary, TheShownClipGetsARealController) {
     // Clicks in the bounds are the controller's; elsewhere, and other windows' messages, are not.
     EXPECT_EQ(player.HandleWindowMessage(host.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(600, 400)), 1);
     EXPECT_EQ(controller->LastEvent().lParam, MAKELPARAM(600, 400));
+    EXPECT_EQ(player.HandleWindowMessage(host.hwnd, WM_LBUTTONUP, 0, MAKELPARAM(600, 400)), 1);
     EXPECT_EQ(player.HandleWindowMessage(host.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100)), 0);
     EXPECT_EQ(player.HandleWindowMessage(GetDesktopWindow(), WM_LBUTTONDOWN, 0, MAKELPARAM(600, 400)), 0);
     EXPECT_EQ(player.HandleWindowMessage(host.hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(600, 400)), 0);
@@ -635,14 +643,23 @@ TEST_F(MovieLibrary, TheShownClipGetsARealController) {
     EXPECT_EQ(player.controller, ControllerHandle::None);
 }
 
-TEST_F(MovieLibrary, ASizeChangeOfTheControllerResizesTheHost) {
+TEST_F(MovieLibrary, ASizeChangeOfTheControllerResizesTheHostOnlyWhenAsked) {
     MoviePlayer player(library);
     Host host(&player, nullptr);
+    UseMainWindowSettings(player);
+    RECT before{}, client{};
+    GetClientRect(host.hwnd, &before);
+    ASSERT_EQ(player.OpenFile(testui::CorpusPath(kClip).c_str()), 1);
+    library.FindController(player.controller)->SetBounds(RECT{0, 0, 400, 330});
+    GetClientRect(host.hwnd, &client);
+    EXPECT_EQ(client.right, before.right) << "the main window's settings never size the host";
+    EXPECT_EQ(client.bottom, before.bottom);
+    player.Close();
+
     player.SetPosition(0, 0);
     player.SetSize(320, 240);
     player.SetSizeWindowToController(1);
     ASSERT_EQ(player.OpenFile(testui::CorpusPath(kClip).c_str()), 1);
-    RECT client{};
     GetClientRect(host.hwnd, &client);
     EXPECT_EQ(client.right, 320);
     EXPECT_EQ(client.bottom, 270);

@@ -1,0 +1,20 @@
+#include "movie/FfmpegDecoders.h"
+
+#include "movie/DecodedPictures.h"
+#include "movie/DecodedSound.h"
+
+namespace movie {
+
+std::unique_ptr<PictureSource> FfmpegDecoders::OpenPictures(const std::shared_ptr<const Movie>& movie,
+                                                            const std::string& path) {
+    return DecodedPictures::Open(movie, path);
+}
+
+std::unique_ptr<SoundSource> FfmpegDecoders::OpenSound(const std::shared_ptr<const Movie>& movie,
+                                                       const std::string& path) {
+    return DecodedSound::Open(movie, path);
+}
+
+std::shared_ptr<MediaDecoders> DefaultMediaDecoders() { return std::make_shared<FfmpegDecoders>(); }
+
+}  // namespace movie
