@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         double listing = TimeSystemListing(folder);
 
         NMLISTVIEW nm{};
-        nm.hdr = {dlg.clipList.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
+        nm.hdr = {dlg.ClipList().hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
         nm.iSubItem = 1;
         start = std::chrono::steady_clock::now();
         SendMessageA(dlg.hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
@@ -116,8 +116,8 @@ int main(int argc, char** argv) {
         SendMessageA(dlg.hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
         double click2 = Seconds(start);
         Pump();
-        double exchange = count <= 10000 ? TimeNeighbourExchange(dlg.order, dlg.records, 0) : -1;
-        int rows = static_cast<int>(SendMessageA(dlg.clipList.hwnd(), LVM_GETITEMCOUNT, 0, 0));
+        double exchange = count <= 10000 ? TimeNeighbourExchange(dlg.Catalogue().order, dlg.Catalogue().records, 0) : -1;
+        int rows = static_cast<int>(SendMessageA(dlg.ClipList().hwnd(), LVM_GETITEMCOUNT, 0, 0));
         printf("%-7d %-9.3f %-9.3f %-8.2f %-9.3f %-9.3f %-10.3f rows=%d\n", count, scan, listing, scan / listing, click,
                click2, exchange, rows);
         SendMessageA(dlg.hwnd(), WM_CLOSE, 0, 0);

@@ -12,10 +12,7 @@
 #include "TestMovies.h"
 #include "TestUi.h"
 #include "catalogue/Format.h"
-#include "catalogue/RemainingTime.h"
 #include "catalogue/win/FolderScan.h"
-#include "preview/win/MoviePlayer.h"
-#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
@@ -62,7 +59,10 @@ protected:
         ASSERT_TRUE(dlg->CreateModeless());
         Pump();
     }
-    HWND List() const { return dlg->clipList.hwnd(); }
+    HWND List() const { return dlg->ClipList().hwnd(); }
+    HWND Item(int id) const { return GetDlgItem(dlg->hwnd(), id); }
+    std::string ItemText(int id) const { return WindowText(Item(id)); }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
     int RowCount() const { return static_cast<int>(SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
@@ -101,7 +101,7 @@ protected:
         }
         Pump();
     }
-    std::string Status() const { return dlg->selectionText.GetText(); }
+    std::string Status() const { return ItemText(IDC_SELECTION_TEXT); }
 
     std::unique_ptr<ClipHarborDlg> dlg;
 };
@@ -135,27 +135,27 @@ TEST_F(MainWindow, ShowsExactlyTheClipsSortedByNameWithTheirTexts) {
     EXPECT_EQ(RowAt(1).duration, "00:00:02");
     EXPECT_EQ(RowAt(2).duration, "00:00:02");
     EXPECT_EQ(RowAt(3).duration, "00:01:30");  // 90.9 s
-    EXPECT_EQ(dlg->records.size(), 4u);
+    EXPECT_EQ(dlg->Catalogue().Count(), 4u);
 
     // The disk display shows the drive's real free space.
     ULARGE_INTEGER avail{}, total{};
     ASSERT_TRUE(GetDiskFreeSpaceExA("D:\\", &avail, &total, nullptr));
-    std::string text = dlg->diskText.GetText();
+    std::string text = ItemText(IDC_DISK_TEXT);
     EXPECT_NE(text.find(", " + FormatSize(avail.QuadPart).substr(0, 3)), std::string::npos) << text;
     EXPECT_EQ(text.substr(text.size() - 5), " free");
-    EXPECT_EQ(SendMessageA(dlg->diskGauge.hwnd(), PBM_GETPOS, 0, 0), static_cast<LRESULT>(avail.QuadPart * 100 / total.QuadPart));
+    EXPECT_EQ(SendMessageA(Item(IDC_DISK_GAUGE), PBM_GETPOS, 0, 0), static_cast<LRESULT>(avail.QuadPart * 100 / total.QuadPart));
     EXPECT_EQ(Status(), "No Selection");
 }
 
 TEST_F(MainWindow, EmptyOrMissingFolderGivesAnEmptyList) {
     Open({MediaFolder('D')});
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_FALSE(dlg->diskText.GetText().empty());
+    EXPECT_FALSE(ItemText(IDC_DISK_TEXT).empty());
     TearDown();
     // A device folder that does not exist: empty list, display untouched, no message.
     Open({"Q:\\Movie\\Media\\"});
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_TRUE(dlg->diskText.GetText().empty());
+    EXPECT_TRUE(ItemText(IDC_DISK_TEXT).empty());
 }
 
 TEST_F(MainWindow, SortsByEachColumnStablyAndKeepsTheKey) {
@@ -187,7 +187,7 @@ TEST_F(MainWindow, SortsByEachColumnStablyAndKeepsTheKey) {
     EXPECT_EQ(RowAt(2).size, "5.000 GB");
     ClickColumn(1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
-    EXPECT_EQ(dlg->sortKey, 1);
+    EXPECT_EQ(dlg->ClipList().SortKey(), 1);
     // A rescan keeps the sort key: the rows come back by size, not in folder order.
     dlg->ScanMediaFolder();
     EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
@@ -211,9 +211,9 @@ TEST_F(MainWindow, RenameMovesTheRowAndRecomputesTheDuration) {
     EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "d.mov").c_str()), INVALID_FILE_ATTRIBUTES);
     // No row is selected after the rebuild, and the panel says so.
     EXPECT_EQ(SendMessageA(List(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
-    EXPECT_EQ(dlg->previewRow, -1);
+    EXPECT_EQ(dlg->Preview().Row(), -1);
     EXPECT_EQ(Status(), "No Selection");
-    EXPECT_FALSE(dlg->player->isOpen);
+    EXPECT_FALSE(dlg->Preview().IsOpen());
 }
 
 TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
@@ -221,14 +221,14 @@ TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 600, 600 * 7));
     Open();
     Select({0});
-    EXPECT_TRUE(dlg->player->isOpen);
+    EXPECT_TRUE(dlg->Preview().IsOpen());
     const char* refused[] = {"b.mov", "", nullptr, "..\\a.mov", "sub/a.mov", "E:a.mov"};
     for (const char* text : refused) {
         Select({0});
         EXPECT_EQ(EndEdit(0, text), 0);
         EXPECT_EQ(Names(), (std::vector<std::string>{"a.mov", "b.mov"})) << (text ? text : "(cancelled)");
-        EXPECT_FALSE(dlg->player->isOpen);
-        EXPECT_EQ(dlg->previewRow, -1);
+        EXPECT_FALSE(dlg->Preview().IsOpen());
+        EXPECT_EQ(dlg->Preview().Row(), -1);
     }
     EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("D:\\Movie\\a.mov"), INVALID_FILE_ATTRIBUTES);
@@ -253,30 +253,30 @@ TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
     Open();
     ASSERT_EQ(RowCount(), 3);
-    ASSERT_NE(dlg->placeholderPicture, nullptr);
-    EXPECT_FALSE(dlg->copyButton.IsEnabled());
+    ASSERT_TRUE(dlg->Preview().HasPlaceholder());
+    EXPECT_FALSE(Enabled(IDC_COPY));
 
     Select({2});
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 2);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 0);
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
-    EXPECT_TRUE(dlg->copyButton.IsEnabled() && dlg->moveButton.IsEnabled() && dlg->deleteButton.IsEnabled());
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 2);
+    EXPECT_FALSE(dlg->Preview().PlaceholderVisible());
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected File...");
+    EXPECT_TRUE(Enabled(IDC_COPY) && Enabled(IDC_MOVE) && Enabled(IDC_DELETE));
     EXPECT_EQ(Status(), "1 of 3 selected, 00:00:02, " + RowAt(2).size + " total");
 
     Select({0, 1});
-    EXPECT_FALSE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, -1);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected Files...");
-    EXPECT_EQ(dlg->moveButton.GetText(), "Move Selected Files...");
-    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected Files...");
+    EXPECT_FALSE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), -1);
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected Files...");
+    EXPECT_EQ(ItemText(IDC_MOVE), "Move Selected Files...");
+    EXPECT_EQ(ItemText(IDC_DELETE), "Delete Selected Files...");
     EXPECT_EQ(Status(), "2 of 3 selected, 26:00:00, 6.000 GB total");
 
     Select({1});
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 1);
-    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected File...");
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 1);
+    EXPECT_EQ(ItemText(IDC_DELETE), "Delete Selected File...");
     EXPECT_EQ(Status(), "1 of 3 selected, 13:00:00, 3.000 GB total");
 
     // A change that leaves the previewed row the only selection keeps its movie open.
@@ -284,15 +284,15 @@ TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     focus.stateMask = LVIS_FOCUSED;
     focus.state = LVIS_FOCUSED;
     SendMessageA(List(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&focus));
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 1);
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 1);
 
     Select({});
-    EXPECT_FALSE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
+    EXPECT_FALSE(dlg->Preview().IsOpen());
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
     EXPECT_EQ(Status(), "No Selection");
-    EXPECT_FALSE(dlg->copyButton.IsEnabled() || dlg->moveButton.IsEnabled() || dlg->deleteButton.IsEnabled());
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
+    EXPECT_FALSE(Enabled(IDC_COPY) || Enabled(IDC_MOVE) || Enabled(IDC_DELETE));
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected File...");
 }
 
 TEST_F(MainWindow, DeviceChoice) {
@@ -300,35 +300,35 @@ TEST_F(MainWindow, DeviceChoice) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e1.mov", 1, 6, 1000));
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e2.mov", 1, 6, 500));
     Open({MediaFolder('D')});
-    EXPECT_FALSE(dlg->deviceCombo.IsEnabled());
-    EXPECT_EQ(dlg->deviceCombo.GetText(), "TWDV # 1");
+    EXPECT_FALSE(Enabled(IDC_DEVICE_COMBO));
+    EXPECT_EQ(ItemText(IDC_DEVICE_COMBO), "TWDV # 1");
     TearDown();
 
     Open({MediaFolder('E'), MediaFolder('D')});
-    EXPECT_TRUE(dlg->deviceCombo.IsEnabled());
-    ASSERT_EQ(SendMessageA(dlg->deviceCombo.hwnd(), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_TRUE(Enabled(IDC_DEVICE_COMBO));
+    ASSERT_EQ(SendMessageA(Item(IDC_DEVICE_COMBO), CB_GETCOUNT, 0, 0), 2);
     char entry[32] = {};
-    SendMessageA(dlg->deviceCombo.hwnd(), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(entry));
+    SendMessageA(Item(IDC_DEVICE_COMBO), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(entry));
     EXPECT_STREQ(entry, "TWDV # 2");
     EXPECT_EQ(Names(), (std::vector<std::string>{"e1.mov", "e2.mov"}));
     ClickColumn(1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"e2.mov", "e1.mov"}));
 
     auto choose = [&](int index) {
-        SendMessageA(dlg->deviceCombo.hwnd(), CB_SETCURSEL, index, 0);
+        SendMessageA(Item(IDC_DEVICE_COMBO), CB_SETCURSEL, index, 0);
         SendMessageA(dlg->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_COMBO, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(dlg->deviceCombo.hwnd()));
+                     reinterpret_cast<LPARAM>(Item(IDC_DEVICE_COMBO)));
     };
     // Choosing the current device does not rescan: a new file stays unseen.
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e0.mov", 1, 6, 300));
     choose(0);
     EXPECT_EQ(RowCount(), 2);
     choose(1);
-    EXPECT_EQ(dlg->currentRoot, MediaFolder('D'));
-    EXPECT_EQ(dlg->currentDevice, 1);
+    EXPECT_EQ(dlg->CurrentRoot(), MediaFolder('D'));
+    EXPECT_EQ(dlg->CurrentDevice(), 1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"d1.mov"}));
     choose(0);
-    EXPECT_EQ(dlg->sortKey, 1);
+    EXPECT_EQ(dlg->ClipList().SortKey(), 1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"e0.mov", "e2.mov", "e1.mov"}));
 }
 
@@ -336,17 +336,16 @@ TEST_F(MainWindow, ClosingWhilePreviewingShowsThePlaceholderFirst) {
     ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
     Open();
     Select({0});
-    ASSERT_TRUE(dlg->player->isOpen);
-    PictureEntry* placeholder = dlg->placeholderPicture;
-    ASSERT_EQ(placeholder->visible, 0);
+    ASSERT_TRUE(dlg->Preview().IsOpen());
+    ASSERT_FALSE(dlg->Preview().PlaceholderVisible());
     HWND hwnd = dlg->hwnd();
     SendMessageA(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(placeholder->visible, 1);
-    EXPECT_EQ(dlg->player, nullptr);
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
+    EXPECT_FALSE(dlg->Preview().HasPlayer());
     // The destroy operation again, as the end of a modal run does: nothing left to do.
     dlg->DestroyWindow();
-    EXPECT_EQ(dlg->player, nullptr);
+    EXPECT_FALSE(dlg->Preview().HasPlayer());
 }
 
 TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
@@ -388,9 +387,9 @@ TEST_F(MainWindow, LanguageCaptionsForOneAndSeveralRows) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 1, 5));
     Open();
     Select({0});
-    std::wstring copyOne = WindowTextW(dlg->copyButton.hwnd()), deleteOne = WindowTextW(dlg->deleteButton.hwnd());
+    std::wstring copyOne = WindowTextW(Item(IDC_COPY)), deleteOne = WindowTextW(Item(IDC_DELETE));
     Select({0, 1});
-    std::wstring copyMany = WindowTextW(dlg->copyButton.hwnd()), deleteMany = WindowTextW(dlg->deleteButton.hwnd());
+    std::wstring copyMany = WindowTextW(Item(IDC_COPY)), deleteMany = WindowTextW(Item(IDC_DELETE));
     std::string lang = TestLanguage();
     if (lang == "ja_JP") {
         EXPECT_EQ(copyOne, copyMany);
