@@ -170,10 +170,10 @@ LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
     WaitCursor wait;
     auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
     preview_.CloseForRename();
-    std::vector<int> selected = clipList_.SelectedRows();
-    int row = selected.empty() ? -1 : selected.front();
+    // The row whose label was edited: a click on another row that ends the edit has moved the
+    // selection there already.
     MoviePlayer* player = preview_.Player();
-    if (player && clipList_.Rename(row, info->item.pszText, currentRoot_, *player)) RefillList();
+    if (player && clipList_.Rename(info->item.iItem, info->item.pszText, currentRoot_, *player)) RefillList();
     return 0;
 }
 

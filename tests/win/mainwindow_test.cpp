@@ -246,6 +246,49 @@ TEST_F(MainWindow, RenameToANameThatIsNoMovieKeepsTheDuration) {
     EXPECT_EQ(RowAt(0).duration, "00:00:05");
 }
 
+// The list moves the selection to the clicked row before it ends the edit: the edited row is
+// the one renamed all the same.
+TEST_F(MainWindow, RenameEndedByClickingAnotherRowRenamesTheEditedClip) {
+    for (const char* name : {"a.mov", "b.mov", "c.mov"}) ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + name, 600, 600));
+    Open();
+    Select({0});
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(List(), LVM_EDITLABELA, 0, 0));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "x.mov");
+    RECT row{};
+    row.left = LVIR_LABEL;
+    SendMessageA(List(), LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
+    LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    PostMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(List(), WM_LBUTTONUP, 0, at);
+    Pump(200);
+
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b.mov", "c.mov", "x.mov"}));
+    EXPECT_EQ(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "c.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The record follows its file: the renamed clip previews under its new path, and a file that
+// changed behind the program's back shows its new length (size and date stay as scanned).
+TEST_F(MainWindow, RenamedClipPreviewsUnderItsNewNameWithItsNewLength) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    Open();
+    Row before = RowAt(0);
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 42, 4096));
+    Select({0});
+    EXPECT_EQ(dlg->Preview().OpenPath(), MediaFolder('D') + "a.mov");
+    EXPECT_EQ(EndEdit(0, "b.mov"), 0);
+    Row after = RowAt(0);
+    EXPECT_EQ(after.name, "b.mov");
+    EXPECT_EQ(after.duration, "00:00:42");
+    EXPECT_EQ(after.size, before.size);
+
+    Select({0});
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().OpenPath(), MediaFolder('D') + "b.mov");
+    EXPECT_EQ(Status(), "1 of 1 selected, 00:00:42, " + before.size + " total");
+}
+
 TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     // Two clips of 3 GiB and 13 hours each: the sums pass 4 GiB and 24 hours.
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 13 * 3600, 3 * kGiB));
