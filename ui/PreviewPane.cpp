@@ -1,13 +1,30 @@
 #include "ui/PreviewPane.h"
 
+#include <algorithm>
+
 #include "preview/win/MovieServices.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 
 namespace {
-// The movie rectangle and the placeholder's top left at the standard dialog font.
+
+// With the standard dialog font the black frame lands at kStandardFrame and the movie rectangle
+// and the placeholder sit at these fixed pixels inside it.
+constexpr RECT kStandardFrame{468, 117, 828, 400};
 constexpr RECT kMovieRect{470, 119, 470 + 358, 119 + 266};
 constexpr POINT kPlaceholderAt{488, 140};
+
+// A standard-font distance along the frame's width or height, scaled to the frame in use.
+int Scale(int distance, int frameSize, int standardSize) { return MulDiv(distance, frameSize, standardSize); }
+
+RECT FrameRect(HWND window) {
+    RECT frame{};
+    HWND control = GetDlgItem(window, IDC_PREVIEW_FRAME);
+    if (!control || !GetWindowRect(control, &frame)) return RECT{};
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&frame), 2);
+    return frame;
+}
+
 }  // namespace
 
 PreviewPane::PreviewPane() = default;
@@ -26,10 +43,23 @@ void PreviewPane::AttachWindow(HWND window, CREATESTRUCTA* create) {
     if (player_) player_->AttachWindow(window, create);
 }
 
+// Other dialog fonts lay the frame out elsewhere: the movie and the placeholder keep their
+// offsets from the frame's top left, scaled by the frame's size against the standard one.
 void PreviewPane::Place(HWND window) {
     window_ = window;
-    movieRect_ = kMovieRect;
-    placeholderAt_ = kPlaceholderAt;
+    frame_ = FrameRect(window);
+    const int width = frame_.right - frame_.left, height = frame_.bottom - frame_.top;
+    const int standardWidth = kStandardFrame.right - kStandardFrame.left;
+    const int standardHeight = kStandardFrame.bottom - kStandardFrame.top;
+    if (EqualRect(&frame_, &kStandardFrame) || width <= 0 || height <= 0) {
+        movieRect_ = kMovieRect;
+        placeholderAt_ = kPlaceholderAt;
+    } else {
+        auto x = [&](int standardX) { return frame_.left + Scale(standardX - kStandardFrame.left, width, standardWidth); };
+        auto y = [&](int standardY) { return frame_.top + Scale(standardY - kStandardFrame.top, height, standardHeight); };
+        movieRect_ = RECT{x(kMovieRect.left), y(kMovieRect.top), x(kMovieRect.right), y(kMovieRect.bottom)};
+        placeholderAt_ = POINT{x(kPlaceholderAt.x), y(kPlaceholderAt.y)};
+    }
     if (!player_) return;
     player_->SetPosition(movieRect_.left, movieRect_.top);
     player_->ClearTopLeft();
@@ -38,6 +68,10 @@ void PreviewPane::Place(HWND window) {
 
 void PreviewPane::RegisterPlaceholder() {
     placeholder_ = RegisterPicture(window_, IDR_LOGO, placeholderAt_.x, placeholderAt_.y);
+    if (!placeholder_ || frame_.right <= frame_.left) return;
+    // Scaled offsets round; a picture that would pass the frame's far edge moves back inside.
+    placeholder_->x = std::max<LONG>(frame_.left, std::min<LONG>(placeholder_->x, frame_.right - placeholder_->width));
+    placeholder_->y = std::max<LONG>(frame_.top, std::min<LONG>(placeholder_->y, frame_.bottom - placeholder_->height));
 }
 
 void PreviewPane::Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -33,7 +33,8 @@ public:
 
     // The window's creation: the player attaches to it.
     void AttachWindow(HWND window, CREATESTRUCTA* create);
-    // Places the movie rectangle for the window's layout (its preview frame, control 1028).
+    // Places the movie rectangle inside the window's preview frame (control 1028) as the dialog
+    // font laid it out.
     void Place(HWND window);
     // Registers the placeholder picture at its place in the frame (visible).
     void RegisterPlaceholder();
@@ -78,6 +79,7 @@ private:
     std::unique_ptr<MoviePlayer> player_;
     HWND window_ = nullptr;
     PictureEntry* placeholder_ = nullptr;
+    RECT frame_{};
     POINT placeholderAt_{};
     RECT movieRect_{};
     int row_ = -1;

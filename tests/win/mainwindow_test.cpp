@@ -424,6 +424,43 @@ TEST_F(MainWindow, SystemMenuOpensTheAboutBox) {
     EXPECT_EQ(title, "About ClipHarbor");
 }
 
+RECT ClientRectOf(HWND child, HWND parent) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<LONG> Corners(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Runs in every language: the dialog font of the language decides where the black frame lands,
+// and the preview follows the frame.
+TEST_F(MainWindow, LanguagePreviewLiesInItsFrame) {
+    Open();
+    RECT frame = ClientRectOf(Item(IDC_PREVIEW_FRAME), dlg->hwnd());
+    RECT movie = dlg->Preview().MovieRect();
+    RECT placeholder = dlg->Preview().PlaceholderRect();
+    EXPECT_TRUE(Inside(placeholder, frame));
+    // Two pixels inside the frame's top left, as with the standard font.
+    EXPECT_EQ(movie.left - frame.left, 2);
+    EXPECT_EQ(movie.top - frame.top, 2);
+    if (TestLanguage() == "ja_JP") {
+        EXPECT_NE(frame.top, 117) << "the Japanese dialog font lays the frame out higher";
+    } else {
+        // The standard font: the fixed numbers.
+        EXPECT_EQ(Corners(movie), (std::vector<LONG>{470, 119, 828, 385}));
+        EXPECT_EQ(placeholder.left, 488);
+        EXPECT_EQ(placeholder.top, 140);
+    }
+    RECT area = dlg->Preview().Area();
+    EXPECT_EQ(area.bottom - movie.bottom, 30);
+}
+
 // Runs in every language: the captions come from the language's table.
 TEST_F(MainWindow, LanguageCaptionsForOneAndSeveralRows) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 5));
