@@ -7,6 +7,7 @@
 #include "catalogue/Selection.h"
 #include "catalogue/win/DiskSpace.h"
 #include "catalogue/win/FolderScan.h"
+#include "fileops/ChooseFolder.h"
 #include "framework/Application.h"
 #include "preview/win/MovieServices.h"
 #include "preview/win/PictureRegistry.h"
@@ -18,6 +19,9 @@ BEGIN_MESSAGE_MAP(ClipHarborDlg, Dialog)
     ON_MESSAGE(WM_PAINT, OnPaint)
     ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
     ON_MESSAGE(WM_CLOSE, OnClose)
+    ON_COMMAND(IDC_COPY, CopySelectedClips)
+    ON_COMMAND(IDC_MOVE, MoveSelectedClips)
+    ON_COMMAND(IDC_DELETE, DeleteSelectedClips)
     ON_CONTROL(CBN_SELCHANGE, IDC_DEVICE_COMBO, OnDeviceChange)
     ON_NOTIFY(LVN_ENDLABELEDITA, IDC_CLIP_LIST, OnEndLabelEdit)
     ON_NOTIFY(LVN_COLUMNCLICK, IDC_CLIP_LIST, OnColumnClick)
@@ -57,6 +61,7 @@ void ClipHarborDlg::DoDataExchange() {
     clipList_.Attach(hwnd());
     panel_.Attach(hwnd());
     autoLaunch_.Attach(hwnd());
+    fileOps_.SetOwner(hwnd());
 }
 
 LRESULT ClipHarborDlg::OnCreate(WPARAM, LPARAM lParam) {
@@ -200,6 +205,49 @@ LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
     }
     panel_.ShowSummary(SummariseSelection(catalogue_, rows), catalogue_.Count());
     return 0;
+}
+
+void ClipHarborDlg::CopySelectedClips() { TransferSelectedClips(false); }
+
+void ClipHarborDlg::MoveSelectedClips() { TransferSelectedClips(true); }
+
+void ClipHarborDlg::TransferSelectedClips(bool move) {
+    std::vector<ClipFile> files = SelectedClipFiles();
+    if (files.empty()) return;
+    std::string& folder = move ? moveFolder_ : copyFolder_;
+    // The browser has no owner: the window may have been closed while it was open.
+    if (!ChooseFolder(folder) || !hwnd()) return;
+    WaitCursor wait;
+    ReleasePreview();
+    if (move)
+        fileOps_.MoveFiles(files, folder);
+    else
+        fileOps_.CopyFiles(files, folder);
+    ScanMediaFolder();
+}
+
+void ClipHarborDlg::DeleteSelectedClips() {
+    std::vector<std::string> paths = SelectedRowPaths();
+    if (paths.empty() || !fileOps_.ConfirmDelete(paths.size())) return;
+    WaitCursor wait;
+    preview_.ReleaseForDelete();
+    fileOps_.DeleteFiles(paths);
+    ScanMediaFolder();
+}
+
+std::vector<ClipFile> ClipHarborDlg::SelectedClipFiles() const {
+    std::vector<ClipFile> files;
+    for (int row : clipList_.SelectedRows()) {
+        if (const ClipRecord* record = catalogue_.RecordAtRow(row)) files.push_back({record->fullPath, record->name});
+    }
+    return files;
+}
+
+// Delete names a row's file by the text the row shows, in the current device folder.
+std::vector<std::string> ClipHarborDlg::SelectedRowPaths() const {
+    std::vector<std::string> paths;
+    for (int row : clipList_.SelectedRows()) paths.push_back(currentRoot_ + clipList_.RowName(row));
+    return paths;
 }
 
 LRESULT ClipHarborDlg::OnPaint(WPARAM, LPARAM) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "catalogue/ClipRecord.h"
+#include "fileops/ClipOperations.h"
 #include "framework/Dialog.h"
 #include "settings/AutoLaunch.h"
 #include "ui/ClipListView.h"
@@ -28,6 +29,9 @@ public:
     void ScanMediaFolder();
     void UpdateDiskSpace();
     void RefillList();
+    void CopySelectedClips();
+    void MoveSelectedClips();
+    void DeleteSelectedClips();
     void DestroyWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -57,6 +61,12 @@ private:
     LRESULT OnGetDispInfo(NMHDR*);
     LRESULT OnDeleteAllItems(NMHDR*) { return TRUE; }
 
+    // Copy and move: the destination asked for, the preview released, the files treated, the
+    // folder read again.
+    void TransferSelectedClips(bool move);
+    // The files of the selected rows, taken before any box opens.
+    std::vector<ClipFile> SelectedClipFiles() const;
+    std::vector<std::string> SelectedRowPaths() const;
     void AddSystemMenuAbout();
     void FillDeviceChoice();
     void PaintIcon();
@@ -75,5 +85,7 @@ private:
     PreviewPane preview_;
     SelectionPanel panel_;
     AutoLaunch autoLaunch_;
+    ClipOperations fileOps_;
+    std::string copyFolder_, moveFolder_;
     DECLARE_MESSAGE_MAP()
 };

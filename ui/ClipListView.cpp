@@ -77,7 +77,8 @@ std::vector<int> ClipListView::SelectedRows() const {
 }
 
 std::string ClipListView::RowName(int row) const {
-    char text[MAX_PATH] = {};
+    // Room for any file name: a name cut short would be another file's.
+    char text[1024] = {};
     LVITEMA item{};
     item.iSubItem = 0;
     item.pszText = text;

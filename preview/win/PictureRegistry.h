@@ -10,13 +10,9 @@
 #include <memory>
 #include <vector>
 
-// Holds one reference to a COM object and releases it when it goes.
-struct ComRelease {
-    void operator()(IUnknown* object) const {
-        if (object) object->Release();
-    }
-};
-using PictureRef = std::unique_ptr<IPicture, ComRelease>;
+#include "framework/ComRef.h"
+
+using PictureRef = ComRef<IPicture>;
 
 struct PictureEntry {
     PictureRef picture;
