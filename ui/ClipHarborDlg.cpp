@@ -22,6 +22,7 @@ BEGIN_MESSAGE_MAP(ClipHarborDlg, Dialog)
     ON_COMMAND(IDC_COPY, CopySelectedClips)
     ON_COMMAND(IDC_MOVE, MoveSelectedClips)
     ON_COMMAND(IDC_DELETE, DeleteSelectedClips)
+    ON_COMMAND(IDC_AUTOLAUNCH, ApplyAutoLaunch)
     ON_CONTROL(CBN_SELCHANGE, IDC_DEVICE_COMBO, OnDeviceChange)
     ON_NOTIFY(LVN_ENDLABELEDITA, IDC_CLIP_LIST, OnEndLabelEdit)
     ON_NOTIFY(LVN_COLUMNCLICK, IDC_CLIP_LIST, OnColumnClick)
@@ -206,6 +207,8 @@ LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
     panel_.ShowSummary(SummariseSelection(catalogue_, rows), catalogue_.Count());
     return 0;
 }
+
+void ClipHarborDlg::ApplyAutoLaunch() { autoLaunch_.Apply(); }
 
 void ClipHarborDlg::CopySelectedClips() { TransferSelectedClips(false); }
 

@@ -32,6 +32,7 @@ public:
     void CopySelectedClips();
     void MoveSelectedClips();
     void DeleteSelectedClips();
+    void ApplyAutoLaunch();
     void DestroyWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
