@@ -11,23 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "WineBench.h"
 #include "catalogue/ClipSort.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
+using namespace winebench;
+
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 void ClearFolder(const std::string& folder) {
     WIN32_FIND_DATAA fd;
@@ -51,19 +42,7 @@ void MakeFolder(const std::string& folder, const std::string& clip, int count) {
     }
 }
 
-double TimeSystemListing(const std::string& folder) {
-    std::string command = "cmd /c dir \"" + folder + "\" >NUL";
-    STARTUPINFOA si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    auto start = std::chrono::steady_clock::now();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return -1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    double t = Seconds(start);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return t;
-}
+double TimeSystemListing(const std::string& folder) { return TimeCommand("cmd /c dir \"" + folder + "\" >NUL"); }
 
 // The row sort the plain way: n passes of neighbour exchanges.
 double TimeNeighbourExchange(std::vector<int32_t> order, const std::vector<ClipRecord>& records, int key) {
