@@ -29,24 +29,11 @@ std::string StandInDetector() {
     return path;
 }
 
-std::string ReadAll(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "";
-    std::string bytes(1 << 20, '\0');
-    DWORD got = 0;
-    ReadFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(h);
-    bytes.resize(got);
-    return bytes;
-}
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
     return text;
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void MakeFolders(const std::string& path) {
     for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
@@ -128,8 +115,8 @@ protected:
     }
     // Waits until the log names the program (case aside); the log's lines so far.
     bool Started(const std::string& program) {
-        PumpUntil([&] { return Lower(ReadAll(kLog)).find(Lower(program)) != std::string::npos; }, 10000);
-        return Lower(ReadAll(kLog)).find(Lower(program)) != std::string::npos;
+        PumpUntil([&] { return Lower(ReadFileBytes(kLog)).find(Lower(program)) != std::string::npos; }, 10000);
+        return Lower(ReadFileBytes(kLog)).find(Lower(program)) != std::string::npos;
     }
 
     bool hadStartup_ = false;
@@ -179,7 +166,7 @@ TEST_F(AutoLaunchSetting, TurningOnStartsTheInstalledDetector) {
     EXPECT_TRUE(Checked());
     EXPECT_EQ(Stored("AutoLaunch"), "1");
     EXPECT_EQ(Stored("Shell path"), "H:\\");
-    EXPECT_TRUE(Started(installed + "\\TWDVController.exe")) << ReadAll(kLog);
+    EXPECT_TRUE(Started(installed + "\\TWDVController.exe")) << ReadFileBytes(kLog);
     EXPECT_FALSE(Exists(std::string(kStartup) + "\\TWDVController.exe"));
 }
 
@@ -192,10 +179,10 @@ TEST_F(AutoLaunchSetting, TurningOnInstallsTheOwnDetectorAndStartsItQuoted) {
     Plant("G:\\Start.exe");
     Open();
     Click();
-    EXPECT_TRUE(Started(installedCopy)) << ReadAll(kLog);
-    EXPECT_EQ(ReadAll(installedCopy), ReadAll(kOwnDetector));
+    EXPECT_TRUE(Started(installedCopy)) << ReadFileBytes(kLog);
+    EXPECT_EQ(ReadFileBytes(installedCopy), ReadFileBytes(kOwnDetector));
     Pump(300);
-    EXPECT_EQ(Lower(ReadAll(kLog)).find("start.exe"), std::string::npos) << ReadAll(kLog);
+    EXPECT_EQ(Lower(ReadFileBytes(kLog)).find("start.exe"), std::string::npos) << ReadFileBytes(kLog);
 }
 
 // A "Detector path" longer than the default detector path does not fit and counts as none.
@@ -206,8 +193,8 @@ TEST_F(AutoLaunchSetting, ADetectorPathTooLongForItsBufferCountsAsNone) {
     Plant(kOwnDetector);
     Open();
     Click();
-    EXPECT_TRUE(Started(std::string(kStartup) + "\\TWDVController.exe")) << ReadAll(kLog);
-    EXPECT_EQ(Lower(ReadAll(kLog)).find("a detector folder"), std::string::npos);
+    EXPECT_TRUE(Started(std::string(kStartup) + "\\TWDVController.exe")) << ReadFileBytes(kLog);
+    EXPECT_EQ(Lower(ReadFileBytes(kLog)).find("a detector folder"), std::string::npos);
 }
 
 }  // namespace

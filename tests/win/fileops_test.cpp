@@ -19,18 +19,6 @@ using namespace testui;
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "(missing)";
-    std::string bytes;
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(h);
-    return bytes;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring Wide(const std::string& text) {
     int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
@@ -112,9 +100,9 @@ TEST_F(FileOperations, CopyNeverOverwritesAndReportsEachFailedFile) {
     Click(IDC_COPY, answers);
 
     EXPECT_EQ(answers.browsers, 1);
-    EXPECT_EQ(ReadAll("F:\\dest\\a.mov"), ReadAll(MediaFolder('D') + "a.mov"));
-    EXPECT_EQ(ReadAll("F:\\dest\\c.mov"), ReadAll(MediaFolder('D') + "c.mov"));
-    EXPECT_EQ(ReadAll("F:\\dest\\b.mov"), "already here");
+    EXPECT_EQ(ReadFileBytes("F:\\dest\\a.mov"), ReadFileBytes(MediaFolder('D') + "a.mov"));
+    EXPECT_EQ(ReadFileBytes("F:\\dest\\c.mov"), ReadFileBytes(MediaFolder('D') + "c.mov"));
+    EXPECT_EQ(ReadFileBytes("F:\\dest\\b.mov"), "already here");
     ASSERT_EQ(answers.errors.size(), 1u);
     EXPECT_EQ(answers.errors[0], ErrorText(IDS_ERROR_COPY, MediaFolder('D') + "b.mov", ERROR_FILE_EXISTS));
     EXPECT_EQ(answers.captions.back(), "ClipHarbor");
@@ -127,7 +115,7 @@ TEST_F(FileOperations, CopyIntoTheDevicesOwnFolderFailsForEveryFile) {
     Put("mjpeg_pcm_600.mov", "a.mov");
     Put("mpeg4_1000.mov", "b.mov");
     Open();
-    const std::string before = ReadAll(MediaFolder('D') + "a.mov");
+    const std::string before = ReadFileBytes(MediaFolder('D') + "a.mov");
     Select({0, 1});
     Answers answers;
     answers.folder = "D:\\Movie\\Media";
@@ -135,7 +123,7 @@ TEST_F(FileOperations, CopyIntoTheDevicesOwnFolderFailsForEveryFile) {
     ASSERT_EQ(answers.errors.size(), 2u);
     EXPECT_EQ(answers.errors[0], ErrorText(IDS_ERROR_COPY, MediaFolder('D') + "a.mov", ERROR_FILE_EXISTS));
     EXPECT_EQ(answers.errors[1], ErrorText(IDS_ERROR_COPY, MediaFolder('D') + "b.mov", ERROR_FILE_EXISTS));
-    EXPECT_EQ(ReadAll(MediaFolder('D') + "a.mov"), before);
+    EXPECT_EQ(ReadFileBytes(MediaFolder('D') + "a.mov"), before);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.mov", "b.mov"}));
 }
 
@@ -144,19 +132,19 @@ TEST_F(FileOperations, MoveToADriveRootKeepsTheSourceOfAFailedMove) {
     Put("mpeg4_1000.mov", "b.mov");
     Put("raw_rgb_600.mov", "c.mov");
     WriteTextFile("F:\\b.mov", "already here");
-    const std::string a = ReadAll(MediaFolder('D') + "a.mov");
+    const std::string a = ReadFileBytes(MediaFolder('D') + "a.mov");
     Open();
     Select({0, 1, 2});
     Answers answers;
     answers.folder = "F:\\";
     Click(IDC_MOVE, answers);
 
-    EXPECT_EQ(ReadAll("F:\\a.mov"), a);
+    EXPECT_EQ(ReadFileBytes("F:\\a.mov"), a);
     EXPECT_FALSE(Exists(MediaFolder('D') + "a.mov"));
     EXPECT_TRUE(Exists("F:\\c.mov"));
     ASSERT_EQ(answers.errors.size(), 1u);
     EXPECT_EQ(answers.errors[0], ErrorText(IDS_ERROR_MOVE, MediaFolder('D') + "b.mov", ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ReadAll("F:\\b.mov"), "already here");
+    EXPECT_EQ(ReadFileBytes("F:\\b.mov"), "already here");
     EXPECT_EQ(Names(), (std::vector<std::string>{"b.mov"}));
     ExpectNothingSelected();
 }
