@@ -12,6 +12,7 @@
 #include "TestMovies.h"
 #include "TestUi.h"
 #include "catalogue/Format.h"
+#include "fileops/FileTransfer.h"
 #include "fileops/SystemErrorText.h"
 #include "framework/Application.h"
 
@@ -264,6 +265,44 @@ TEST_F(FileOperations, ADeviceRemovedBetweenTwoFilesGivesABoxPerRemainingFile) {
     EXPECT_FALSE(Exists("F:\\dest\\b.mov"));
     EXPECT_EQ(RowCount(), 0);
     ExpectNothingSelected();
+}
+
+// The copy and move that keep the window drawn answer exactly as the plain calls would.
+TEST(FileTransfer, ResultsAndErrorsAreThoseOfThePlainCalls) {
+    struct Case {
+        const char* what;
+        bool source, destination;
+        const char* to;
+    };
+    const Case cases[] = {{"free destination", true, false, "F:\\t\\to.bin"},
+                          {"existing destination", true, true, "F:\\t\\to.bin"},
+                          {"missing source", false, false, "F:\\t\\to.bin"},
+                          {"missing folder", true, false, "F:\\none\\to.bin"},
+                          {"other drive's root", true, false, "G:\\\\to.bin"}};
+    using Call = BOOL (*)(const char*, const char*);
+    auto plainCopy = [](const char* from, const char* to) { return CopyFileA(from, to, TRUE); };
+    auto plainMove = [](const char* from, const char* to) { return MoveFileA(from, to); };
+    const struct {
+        Call plain, painting;
+    } pairs[] = {{plainCopy, CopyFileWhilePainting}, {plainMove, MoveFileWhilePainting}};
+    for (const auto& pair : pairs) {
+        for (const Case& c : cases) {
+            DWORD errors[2] = {};
+            BOOL results[2] = {};
+            for (int i = 0; i < 2; ++i) {
+                ClearDrive('F');
+                ClearDrive('G');
+                CreateDirectoryA("F:\\t", nullptr);
+                if (c.source) WriteTextFile("F:\\t\\from.bin", "clip");
+                if (c.destination) WriteTextFile(c.to, "already here");
+                SetLastError(0);
+                results[i] = (i == 0 ? pair.plain : pair.painting)("F:\\t\\from.bin", c.to);
+                errors[i] = results[i] ? 0 : GetLastError();
+            }
+            EXPECT_EQ(results[1], results[0]) << c.what;
+            EXPECT_EQ(errors[1], errors[0]) << c.what;
+        }
+    }
 }
 
 TEST(SystemErrorTextTest, TheSystemsTextUntrimmedOrNothing) {
