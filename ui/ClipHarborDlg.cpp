@@ -4,25 +4,25 @@
 
 #include <cstdio>
 
+#include "catalogue/Selection.h"
+#include "catalogue/win/DiskSpace.h"
+#include "catalogue/win/FolderScan.h"
+#include "fileops/ChooseFolder.h"
 #include "framework/Application.h"
-#include "preview/win/MoviePlayer.h"
 #include "preview/win/MovieServices.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
-#include "catalogue/RemainingTime.h"
-#include "catalogue/win/FolderScan.h"
 #include "ui/AboutBox.h"
-
-namespace {
-constexpr int kPreviewX = 470, kPreviewY = 119, kPreviewWidth = 358, kPreviewHeight = 266;
-constexpr int kControlBarHeight = 30;
-}  // namespace
 
 BEGIN_MESSAGE_MAP(ClipHarborDlg, Dialog)
     ON_MESSAGE(WM_CREATE, OnCreate)
     ON_MESSAGE(WM_PAINT, OnPaint)
     ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
     ON_MESSAGE(WM_CLOSE, OnClose)
+    ON_COMMAND(IDC_COPY, CopySelectedClips)
+    ON_COMMAND(IDC_MOVE, MoveSelectedClips)
+    ON_COMMAND(IDC_DELETE, DeleteSelectedClips)
+    ON_COMMAND(IDC_AUTOLAUNCH, ApplyAutoLaunch)
     ON_CONTROL(CBN_SELCHANGE, IDC_DEVICE_COMBO, OnDeviceChange)
     ON_NOTIFY(LVN_ENDLABELEDITA, IDC_CLIP_LIST, OnEndLabelEdit)
     ON_NOTIFY(LVN_COLUMNCLICK, IDC_CLIP_LIST, OnColumnClick)
@@ -37,171 +37,263 @@ ClipHarborDlg::ClipHarborDlg(HWND owner) : Dialog(IDD_CLIPHARBOR_DIALOG, owner) 
     preview::MovieServices& movies = preview::DefaultMovieServices();
     movies.Initialize(0);
     movies.EnterMovies();
-    icon = LoadIconA(Application::ResourceInstance(), MAKEINTRESOURCEA(IDI_CLIPHARBOR));
-    player = new MoviePlayer();
-    deviceCount = 0;
+    icon_ = LoadIconA(Application::ResourceInstance(), MAKEINTRESOURCEA(IDI_CLIPHARBOR));
+    preview_.CreatePlayer();
+    deviceCount_ = 0;
 }
 
 ClipHarborDlg::~ClipHarborDlg() {
     // A window object that never ran still owns its player and the started library.
-    if (player) DestroyWindow();
+    if (preview_.HasPlayer()) DestroyWindow();
 }
 
 void ClipHarborDlg::SetDevices(const std::vector<std::string>& roots) {
-    deviceRoots = roots;
-    deviceCount = static_cast<int>(roots.size());
-    currentRoot = roots.empty() ? std::string() : roots.front();
+    deviceRoots_ = roots;
+    deviceCount_ = static_cast<int>(roots.size());
+    currentRoot_ = roots.empty() ? std::string() : roots.front();
 }
 
 void ClipHarborDlg::DoDataExchange() {
-    BindControl(IDC_DISK_TEXT, diskText);
-    BindControl(IDC_COPY, copyButton);
-    BindControl(IDC_MOVE, moveButton);
-    BindControl(IDC_DELETE, deleteButton);
-    BindControl(IDC_AUTOLAUNCH, autoLaunchCheck);
-    BindControl(IDC_DEVICE_LABEL, deviceLabel);
-    BindControl(IDC_PREVIEW_LABEL, previewLabel);
-    BindControl(IDC_SELECTION_TEXT, selectionText);
-    BindControl(IDC_PREVIEW_FRAME, previewFrame);
-    BindControl(IDC_DEVICE_COMBO, deviceCombo);
-    BindControl(IDC_CLIP_LIST, clipList);
-    BindControl(IDC_DISK_GAUGE, diskGauge);
+    BindControl(IDC_DISK_TEXT, diskText_);
+    BindControl(IDC_DISK_GAUGE, diskGauge_);
+    BindControl(IDC_DEVICE_LABEL, deviceLabel_);
+    BindControl(IDC_PREVIEW_LABEL, previewLabel_);
+    BindControl(IDC_DEVICE_COMBO, deviceCombo_);
+    clipList_.Attach(hwnd());
+    panel_.Attach(hwnd());
+    autoLaunch_.Attach(hwnd());
+    fileOps_.SetOwner(hwnd());
 }
 
 LRESULT ClipHarborDlg::OnCreate(WPARAM, LPARAM lParam) {
     if (Default() == -1) return -1;
-    player->AttachWindow(hwnd(), reinterpret_cast<CREATESTRUCTA*>(lParam));
+    preview_.AttachWindow(hwnd(), reinterpret_cast<CREATESTRUCTA*>(lParam));
     return 0;
 }
 
 BOOL ClipHarborDlg::OnInitDialog() {
     WaitCursor wait;
     Dialog::OnInitDialog();
-
-    if (HMENU sysMenu = GetSystemMenu(hwnd(), FALSE)) {
-        std::string about = LoadMessage(IDS_ABOUTBOX);
-        if (!about.empty()) {
-            AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
-        }
-    }
-
-    player->SetPosition(kPreviewX, kPreviewY);
-    player->ClearTopLeft();
-    player->SetSize(kPreviewWidth, kPreviewHeight);
-
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-
-    const struct {
-        UINT message;
-        int width;
-    } columns[] = {{IDS_COLUMN_NAME, 200}, {IDS_COLUMN_SIZE, 70}, {IDS_COLUMN_DATE, 100}, {IDS_COLUMN_DURATION, 75}};
-    for (int i = 0; i < 4; ++i) {
-        std::string heading = LoadMessage(columns[i].message);
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = columns[i].width;
-        column.pszText = heading.data();
-        column.iSubItem = i;
-        clipList.Send(LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
-    }
-
-    copyButton.SetText(LoadMessage(IDS_COPY_ONE));
-    moveButton.SetText(LoadMessage(IDS_MOVE_ONE));
-    deleteButton.SetText(LoadMessage(IDS_DELETE_ONE));
-
+    AddSystemMenuAbout();
+    preview_.Place(hwnd());
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    clipList_.AddColumns();
+    panel_.ShowInitialTexts();
     RegisterPicture(hwnd(), IDR_BANNER, 180, 0);
-    placeholderPicture = RegisterPicture(hwnd(), IDR_LOGO, 488, 140);
-
-    deviceLabel.SetText(LoadMessage(IDS_MOUNTED));
-    LoadAutoLaunch();
-    previewLabel.SetText(LoadMessage(IDS_PREVIEW));
-
-    for (int i = 0; i < deviceCount; ++i) {
-        char entry[32];
-        snprintf(entry, sizeof(entry), "TWDV #%2d", i + 1);
-        deviceCombo.Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-    }
-    currentDevice = 0;
-    deviceCombo.Send(CB_SETCURSEL, 0);
-    deviceCombo.Enable(deviceCount != 1);
-
-    selectionText.SetText(LoadMessage(IDS_NO_SELECTION));
-    clipList.Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    previewRow = -1;
-    sortKey = 0;
+    preview_.RegisterPlaceholder();
+    deviceLabel_.SetText(LoadMessage(IDS_MOUNTED));
+    autoLaunch_.Load();
+    previewLabel_.SetText(LoadMessage(IDS_PREVIEW));
+    FillDeviceChoice();
+    preview_.ForgetRow();
+    clipList_.SetSortKey(0);
 
     ShowWindow(hwnd(), SW_SHOW);
     RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-
-    copyOneCaption = LoadMessage(IDS_COPY_ONE);
-    copyManyCaption = LoadMessage(IDS_COPY_MANY);
-    moveOneCaption = LoadMessage(IDS_MOVE_ONE);
-    moveManyCaption = LoadMessage(IDS_MOVE_MANY);
-    deleteOneCaption = LoadMessage(IDS_DELETE_ONE);
-    deleteManyCaption = LoadMessage(IDS_DELETE_MANY);
-    noSelectionText = LoadMessage(IDS_NO_SELECTION);
-    selectionFormat = LoadMessage(IDS_SELECTION_FORMAT);
-
+    panel_.LoadCaptions();
     ScanMediaFolder();
     return TRUE;
 }
 
-void ClipHarborDlg::LoadAutoLaunch() {
-    DWORD value = 0;
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Zelkor\\Tidewell DV\\ClipHarbor 1.0\\", &key) == ERROR_SUCCESS) {
-        DWORD size = sizeof(value);
-        if (RegQueryValueExA(key, "AutoLaunch", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS)
-            value = 0;
-        RegCloseKey(key);
+void ClipHarborDlg::AddSystemMenuAbout() {
+    HMENU sysMenu = GetSystemMenu(hwnd(), FALSE);
+    if (!sysMenu) return;
+    std::string about = LoadMessage(IDS_ABOUTBOX);
+    if (about.empty()) return;
+    AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+}
+
+void ClipHarborDlg::FillDeviceChoice() {
+    for (int i = 0; i < deviceCount_; ++i) {
+        char entry[32];
+        snprintf(entry, sizeof(entry), "TWDV #%2d", i + 1);
+        deviceCombo_.Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
     }
-    autoLaunchCheck.Send(BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED);
-    autoLaunchCheck.SetText(LoadMessage(IDS_AUTOLAUNCH));
+    currentDevice_ = 0;
+    deviceCombo_.Send(CB_SETCURSEL, 0);
+    deviceCombo_.Enable(deviceCount_ != 1);
 }
 
 void ClipHarborDlg::SelectDevice() {
-    LRESULT index = deviceCombo.Send(CB_GETCURSEL);
-    if (index == currentDevice || index < 0 || index >= deviceCount) return;
-    currentDevice = static_cast<int>(index);
-    currentRoot = deviceRoots[static_cast<size_t>(currentDevice)];
+    LRESULT index = deviceCombo_.Send(CB_GETCURSEL);
+    if (index == currentDevice_ || index < 0 || index >= deviceCount_) return;
+    currentDevice_ = static_cast<int>(index);
+    currentRoot_ = deviceRoots_[static_cast<size_t>(currentDevice_)];
     ScanMediaFolder();
 }
 
-LRESULT ClipHarborDlg::OnPaint(WPARAM wParam, LPARAM) {
-    if (IsIconic(hwnd())) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd(), &ps);
-        SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        RECT client;
-        GetClientRect(hwnd(), &client);
-        int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-        int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-        DrawIcon(dc, x, y, icon);
-        EndPaint(hwnd(), &ps);
+void ClipHarborDlg::ScanMediaFolder() {
+    WaitCursor wait;
+    preview_.CloseMovie();
+    clipList_.DeleteAllRows();
+    catalogue_.Clear();
+    if (MoviePlayer* player = preview_.Player()) ReadMediaFolder(currentRoot_, *player, catalogue_);
+    UpdateDiskSpace();
+    RefillList();
+}
+
+void ClipHarborDlg::UpdateDiskSpace() {
+    WaitCursor wait;
+    std::optional<DiskDisplay> display = ReadDiskDisplay(currentRoot_, catalogue_.records, LoadMessage(IDS_FREE));
+    if (!display) return;
+    diskGauge_.Send(PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    diskGauge_.Send(PBM_SETPOS, static_cast<WPARAM>(display->percent));
+    diskText_.SetText(display->text);
+}
+
+void ClipHarborDlg::RefillList() {
+    WaitCursor wait;
+    clipList_.Refill();
+    // No row is selected after a rebuild: the panel says so, and no row number outlives the rows.
+    ShowNoSelection();
+}
+
+void ClipHarborDlg::ShowNoSelection() {
+    preview_.Clear();
+    panel_.ShowNoSelection();
+}
+
+LRESULT ClipHarborDlg::OnGetDispInfo(NMHDR* header) {
+    clipList_.FillCell(reinterpret_cast<NMLVDISPINFOA*>(header)->item);
+    return 0;
+}
+
+LRESULT ClipHarborDlg::OnColumnClick(NMHDR* header) {
+    clipList_.SetSortKey(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+    RefillList();
+    return 0;
+}
+
+// F2 starts renaming the selected clip, as it does in the system's own file lists.
+LRESULT ClipHarborDlg::OnListKeyDown(NMHDR* header) {
+    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_F2) clipList_.EditSelectedName();
+    return 0;
+}
+
+LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
+    WaitCursor wait;
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    preview_.CloseForRename();
+    // The row whose label was edited: a click on another row that ends the edit has moved the
+    // selection there already.
+    MoviePlayer* player = preview_.Player();
+    if (player && clipList_.Rename(info->item.iItem, info->item.pszText, currentRoot_, *player)) RefillList();
+    return 0;
+}
+
+LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
+    if (clipList_.Rebuilding()) return 0;
+    WaitCursor wait;
+    std::vector<int> rows = clipList_.SelectedRows();
+
+    // The clip already in the preview stays selected alone: let it play on.
+    if (rows.size() == 1 && rows[0] == preview_.Row()) return 0;
+
+    ReleasePreview();
+    if (rows.empty()) {
+        panel_.ShowNoSelection();
+        preview_.ForgetRow();
         return 0;
     }
-    (void)wParam;
-    if (player && player->isOpen && player->GetMovie() != preview::MovieHandle::None)
-        preview::DefaultMovieServices().UpdateMovie(player->GetMovie());
+    panel_.SetCaptions(rows.size() > 1);
+    if (rows.size() == 1) {
+        const ClipRecord* record = catalogue_.RecordAtRow(rows[0]);
+        preview_.Show(rows[0], record ? record->fullPath : std::string());
+    } else {
+        preview_.ForgetRow();
+    }
+    panel_.ShowSummary(SummariseSelection(catalogue_, rows), catalogue_.Count());
+    return 0;
+}
+
+void ClipHarborDlg::ApplyAutoLaunch() { autoLaunch_.Apply(); }
+
+void ClipHarborDlg::CopySelectedClips() { TransferSelectedClips(false); }
+
+void ClipHarborDlg::MoveSelectedClips() { TransferSelectedClips(true); }
+
+void ClipHarborDlg::TransferSelectedClips(bool move) {
+    std::vector<ClipFile> files = SelectedClipFiles();
+    if (files.empty()) return;
+    std::string& folder = move ? moveFolder_ : copyFolder_;
+    // The browser has no owner: the window may have been closed while it was open.
+    if (!ChooseFolder(folder) || !hwnd()) return;
+    WaitCursor wait;
+    ReleasePreview();
+    if (move)
+        fileOps_.MoveFiles(files, folder);
+    else
+        fileOps_.CopyFiles(files, folder);
+    ScanMediaFolder();
+}
+
+void ClipHarborDlg::DeleteSelectedClips() {
+    std::vector<std::string> paths = SelectedRowPaths();
+    if (paths.empty() || !fileOps_.ConfirmDelete(paths.size())) return;
+    WaitCursor wait;
+    preview_.ReleaseForDelete();
+    fileOps_.DeleteFiles(paths);
+    ScanMediaFolder();
+}
+
+std::vector<ClipFile> ClipHarborDlg::SelectedClipFiles() const {
+    std::vector<ClipFile> files;
+    for (int row : clipList_.SelectedRows()) {
+        if (const ClipRecord* record = catalogue_.RecordAtRow(row)) files.push_back({record->fullPath, record->name});
+    }
+    return files;
+}
+
+// Delete names a row's file by the text the row shows, in the current device folder.
+std::vector<std::string> ClipHarborDlg::SelectedRowPaths() const {
+    std::vector<std::string> paths;
+    for (int row : clipList_.SelectedRows()) paths.push_back(currentRoot_ + clipList_.RowName(row));
+    return paths;
+}
+
+LRESULT ClipHarborDlg::OnPaint(WPARAM, LPARAM) {
+    if (IsIconic(hwnd())) {
+        PaintIcon();
+        return 0;
+    }
+    // The movie is asked to draw again before the pictures; its controller draws on the WM_PAINT
+    // that WindowProc forwards after this.
+    preview_.UpdateMovie();
+    PaintPictures();
+    return 0;
+}
+
+void ClipHarborDlg::PaintIcon() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd(), &ps);
+    SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, icon_);
+    EndPaint(hwnd(), &ps);
+}
+
+void ClipHarborDlg::PaintPictures() {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd(), &ps);
     DrawPictures(hwnd(), dc);
     EndPaint(hwnd(), &ps);
-    return 0;
 }
 
+// The player hears every message of the window: erasing before the window handles it, every other
+// message after.
 LRESULT ClipHarborDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND self = hwnd();
     if (message == WM_ERASEBKGND) {
-        if (player) player->HandleWindowMessage(self, message, wParam, lParam);
+        preview_.Forward(self, message, wParam, lParam);
         return Dialog::WindowProc(message, wParam, lParam);
     }
     LRESULT result = Dialog::WindowProc(message, wParam, lParam);
-    if (player) player->HandleWindowMessage(self, message, wParam, lParam);
+    preview_.Forward(self, message, wParam, lParam);
     return result;
 }
 
@@ -214,25 +306,7 @@ LRESULT ClipHarborDlg::OnSysCommand(WPARAM wParam, LPARAM) {
     return Default();
 }
 
-RECT ClipHarborDlg::PreviewArea() const {
-    if (!player) return RECT{kPreviewX, kPreviewY, kPreviewX + kPreviewWidth, kPreviewY + kPreviewHeight + kControlBarHeight};
-    int x = player->GetX(), y = player->GetY();
-    return RECT{x, y, x + player->GetWidth(), y + player->GetHeight() + kControlBarHeight};
-}
-
-void ClipHarborDlg::RepaintPreviewArea() {
-    if (!hwnd()) return;
-    RECT area = PreviewArea();
-    InvalidateRect(hwnd(), &area, TRUE);
-    RedrawWindow(hwnd(), &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-}
-
-void ClipHarborDlg::ReleasePreview() {
-    if (!player || !player->isOpen) return;
-    if (placeholderPicture) placeholderPicture->visible = 1;
-    player->Close();
-    RepaintPreviewArea();
-}
+void ClipHarborDlg::ReleasePreview() { preview_.Release(); }
 
 LRESULT ClipHarborDlg::OnClose(WPARAM, LPARAM) {
     ReleasePreview();
@@ -241,23 +315,9 @@ LRESULT ClipHarborDlg::OnClose(WPARAM, LPARAM) {
 }
 
 void ClipHarborDlg::DestroyWindow() {
-    if (player) {
-        player->DetachWindow();
-        delete player;
-        player = nullptr;
-    }
+    preview_.DestroyPlayer();
     preview::MovieServices& movies = preview::DefaultMovieServices();
     movies.ExitMovies();
     movies.Terminate();
     Dialog::DestroyWindow();
-}
-
-void ClipHarborDlg::UpdateDiskSpace() {
-    WaitCursor wait;
-    std::string driveRoot = currentRoot.substr(0, 3);
-    uint64_t freeBytes = 0, totalBytes = 0;
-    if (!GetFreeBytes(driveRoot.c_str(), freeBytes) || !GetTotalBytes(driveRoot.c_str(), totalBytes)) return;
-    diskGauge.Send(PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    diskGauge.Send(PBM_SETPOS, static_cast<WPARAM>(DiskPercent(freeBytes, totalBytes)));
-    diskText.SetText(DiskSpaceText(freeBytes, records, LoadMessage(IDS_FREE)));
 }

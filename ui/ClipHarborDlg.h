@@ -1,5 +1,6 @@
-// The main window of ClipHarbor: the device choice, the clip list, the preview with its player,
-// the selection panel and the disk display.
+// The main window of ClipHarbor: the device choice and the window's behaviours, each handed to the
+// part that owns it (the clip list, the preview pane, the selection panel, the file operations,
+// the autolaunch setting and the disk display).
 #pragma once
 
 #include <windows.h>
@@ -8,10 +9,12 @@
 #include <vector>
 
 #include "catalogue/ClipRecord.h"
+#include "fileops/ClipOperations.h"
 #include "framework/Dialog.h"
-
-class MoviePlayer;
-struct PictureEntry;
+#include "settings/AutoLaunch.h"
+#include "ui/ClipListView.h"
+#include "ui/PreviewPane.h"
+#include "ui/SelectionPanel.h"
 
 class ClipHarborDlg : public Dialog {
 public:
@@ -26,30 +29,19 @@ public:
     void ScanMediaFolder();
     void UpdateDiskSpace();
     void RefillList();
+    void CopySelectedClips();
+    void MoveSelectedClips();
+    void DeleteSelectedClips();
+    void ApplyAutoLaunch();
     void DestroyWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    // The preview area: the movie rectangle plus the control bar below it.
-    RECT PreviewArea() const;
-    // Rows currently selected in the list, ascending.
-    std::vector<int> SelectedRows() const;
-
-    MoviePlayer* player = nullptr;
-    HICON icon = nullptr;
-    Control diskText, copyButton, moveButton, deleteButton, autoLaunchCheck;
-    Control deviceLabel, previewLabel, selectionText, previewFrame, deviceCombo, clipList, diskGauge;
-    std::vector<std::string> deviceRoots;
-    int deviceCount = 0;
-    std::string currentRoot;
-    int currentDevice = 0;
-    int previewRow = -1;
-    ClipCatalogue catalogue;  // records and order
-    std::vector<ClipRecord>& records = catalogue.records;
-    std::vector<int32_t>& order = catalogue.order;
-    int sortKey = 0;
-    PictureEntry* placeholderPicture = nullptr;
-    std::string copyOneCaption, copyManyCaption, moveOneCaption, moveManyCaption, deleteOneCaption,
-        deleteManyCaption, noSelectionText, selectionFormat, statusText;
+    const ClipCatalogue& Catalogue() const { return catalogue_; }
+    const ClipListView& ClipList() const { return clipList_; }
+    const PreviewPane& Preview() const { return preview_; }
+    const SelectionPanel& Panel() const { return panel_; }
+    const std::string& CurrentRoot() const { return currentRoot_; }
+    int CurrentDevice() const { return currentDevice_; }
 
 protected:
     BOOL OnInitDialog() override;
@@ -70,14 +62,31 @@ private:
     LRESULT OnGetDispInfo(NMHDR*);
     LRESULT OnDeleteAllItems(NMHDR*) { return TRUE; }
 
-    void LoadAutoLaunch();
-    void RepaintPreviewArea();
-    void SetSelectionCaptions(bool plural);
-    void SetCommandsEnabled(bool on);
-    // The panel for an empty selection; ShowNoSelection also closes the preview.
-    void ShowNoSelectionPanel();
+    // Copy and move: the destination asked for, the preview released, the files treated, the
+    // folder read again.
+    void TransferSelectedClips(bool move);
+    // The files of the selected rows, taken before any box opens.
+    std::vector<ClipFile> SelectedClipFiles() const;
+    std::vector<std::string> SelectedRowPaths() const;
+    void AddSystemMenuAbout();
+    void FillDeviceChoice();
+    void PaintIcon();
+    void PaintPictures();
+    // The panel and the preview after a rebuild: nothing selected, nothing previewed.
     void ShowNoSelection();
 
-    bool rebuilding_ = false;
+    HICON icon_ = nullptr;
+    Control diskText_, diskGauge_, deviceLabel_, previewLabel_, deviceCombo_;
+    std::vector<std::string> deviceRoots_;
+    int deviceCount_ = 0;
+    std::string currentRoot_;
+    int currentDevice_ = 0;
+    ClipCatalogue catalogue_;
+    ClipListView clipList_{catalogue_};
+    PreviewPane preview_;
+    SelectionPanel panel_;
+    AutoLaunch autoLaunch_;
+    ClipOperations fileOps_;
+    std::string copyFolder_, moveFolder_;
     DECLARE_MESSAGE_MAP()
 };

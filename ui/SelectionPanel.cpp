@@ -1,79 +1,53 @@
-// The selection panel: preview of one selected clip, the summary of several, the command
-// buttons' captions and enabled state.
-#include <windows.h>
-#include <commctrl.h>
+#include "ui/SelectionPanel.h"
 
-#include "catalogue/Selection.h"
 #include "framework/Application.h"
-#include "preview/win/MoviePlayer.h"
-#include "preview/win/PictureRegistry.h"
-#include "ui/ClipHarborDlg.h"
+#include "resources/resource.h"
 
-std::vector<int> ClipHarborDlg::SelectedRows() const {
-    std::vector<int> rows;
-    int count = static_cast<int>(clipList.Send(LVM_GETSELECTEDCOUNT));
-    int row = -1;
-    for (int i = 0; i < count; ++i) {
-        row = static_cast<int>(clipList.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED));
-        if (row < 0) break;
-        rows.push_back(row);
-    }
-    return rows;
+void SelectionPanel::Attach(HWND dialog) {
+    copyButton_.Attach(GetDlgItem(dialog, IDC_COPY));
+    moveButton_.Attach(GetDlgItem(dialog, IDC_MOVE));
+    deleteButton_.Attach(GetDlgItem(dialog, IDC_DELETE));
+    statusLine_.Attach(GetDlgItem(dialog, IDC_SELECTION_TEXT));
 }
 
-void ClipHarborDlg::SetSelectionCaptions(bool plural) {
-    copyButton.SetText(plural ? copyManyCaption : copyOneCaption);
-    moveButton.SetText(plural ? moveManyCaption : moveOneCaption);
-    deleteButton.SetText(plural ? deleteManyCaption : deleteOneCaption);
+void SelectionPanel::ShowInitialTexts() {
+    copyButton_.SetText(LoadMessage(IDS_COPY_ONE));
+    moveButton_.SetText(LoadMessage(IDS_MOVE_ONE));
+    deleteButton_.SetText(LoadMessage(IDS_DELETE_ONE));
+    statusLine_.SetText(LoadMessage(IDS_NO_SELECTION));
 }
 
-void ClipHarborDlg::SetCommandsEnabled(bool on) {
-    copyButton.Enable(on);
-    moveButton.Enable(on);
-    deleteButton.Enable(on);
+void SelectionPanel::LoadCaptions() {
+    copyOneCaption_ = LoadMessage(IDS_COPY_ONE);
+    copyManyCaption_ = LoadMessage(IDS_COPY_MANY);
+    moveOneCaption_ = LoadMessage(IDS_MOVE_ONE);
+    moveManyCaption_ = LoadMessage(IDS_MOVE_MANY);
+    deleteOneCaption_ = LoadMessage(IDS_DELETE_ONE);
+    deleteManyCaption_ = LoadMessage(IDS_DELETE_MANY);
+    noSelectionText_ = LoadMessage(IDS_NO_SELECTION);
+    selectionFormat_ = LoadMessage(IDS_SELECTION_FORMAT);
 }
 
-void ClipHarborDlg::ShowNoSelectionPanel() {
-    SetSelectionCaptions(false);
+void SelectionPanel::SetCaptions(bool plural) {
+    copyButton_.SetText(plural ? copyManyCaption_ : copyOneCaption_);
+    moveButton_.SetText(plural ? moveManyCaption_ : moveOneCaption_);
+    deleteButton_.SetText(plural ? deleteManyCaption_ : deleteOneCaption_);
+}
+
+void SelectionPanel::ShowNoSelection() {
+    SetCaptions(false);
     SetCommandsEnabled(false);
-    previewRow = -1;
-    selectionText.SetText(noSelectionText);
+    statusLine_.SetText(noSelectionText_);
 }
 
-void ClipHarborDlg::ShowNoSelection() {
-    if (player && player->isOpen) player->Close();
-    if (placeholderPicture && !placeholderPicture->visible) placeholderPicture->visible = 1;
-    RepaintPreviewArea();
-    ShowNoSelectionPanel();
-}
-
-LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
-    if (rebuilding_) return 0;
-    WaitCursor wait;
-    std::vector<int> rows = SelectedRows();
-
-    // The clip already in the preview stays selected alone: let it play on.
-    if (rows.size() == 1 && rows[0] == previewRow) return 0;
-
-    ReleasePreview();
-    if (rows.empty()) {
-        ShowNoSelectionPanel();
-        return 0;
-    }
-    SetSelectionCaptions(rows.size() > 1);
-    if (rows.size() == 1) {
-        if (placeholderPicture && placeholderPicture->visible) {
-            placeholderPicture->visible = 0;
-            RepaintPreviewArea();
-        }
-        if (const ClipRecord* record = catalogue.RecordAtRow(rows[0])) player->OpenFile(record->fullPath.c_str());
-        previewRow = rows[0];
-    } else {
-        previewRow = -1;
-    }
+void SelectionPanel::ShowSummary(const SelectionSummary& summary, size_t recordCount) {
     SetCommandsEnabled(true);
-    SelectionSummary summary = SummariseSelection(catalogue, rows);
-    statusText = FormatSelectionStatus(selectionFormat, summary, records.size());
-    selectionText.SetText(statusText);
-    return 0;
+    statusText_ = FormatSelectionStatus(selectionFormat_, summary, recordCount);
+    statusLine_.SetText(statusText_);
+}
+
+void SelectionPanel::SetCommandsEnabled(bool on) {
+    copyButton_.Enable(on);
+    moveButton_.Enable(on);
+    deleteButton_.Enable(on);
 }

@@ -19,6 +19,7 @@
 #include "movie/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
+#include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
 namespace {
@@ -131,8 +132,8 @@ int main(int argc, char** argv) {
     LVITEMA item{};
     item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
     const double clicked = Now();
-    SendMessageA(dlg->clipList.hwnd(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
-    movie::MovieController* controller = library.FindController(dlg->player->controller);
+    SendMessageA(GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+    movie::MovieController* controller = library.FindController(dlg->Preview().Controller());
     if (!controller) {
         fprintf(stderr, "the clip did not open\n");
         return 1;

@@ -11,23 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "WineBench.h"
 #include "catalogue/ClipSort.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
+using namespace winebench;
+
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 void ClearFolder(const std::string& folder) {
     WIN32_FIND_DATAA fd;
@@ -51,19 +42,7 @@ void MakeFolder(const std::string& folder, const std::string& clip, int count) {
     }
 }
 
-double TimeSystemListing(const std::string& folder) {
-    std::string command = "cmd /c dir \"" + folder + "\" >NUL";
-    STARTUPINFOA si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    auto start = std::chrono::steady_clock::now();
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return -1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    double t = Seconds(start);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return t;
-}
+double TimeSystemListing(const std::string& folder) { return TimeCommand("cmd /c dir \"" + folder + "\" >NUL"); }
 
 // The row sort the plain way: n passes of neighbour exchanges.
 double TimeNeighbourExchange(std::vector<int32_t> order, const std::vector<ClipRecord>& records, int key) {
@@ -106,7 +85,7 @@ int main(int argc, char** argv) {
         double listing = TimeSystemListing(folder);
 
         NMLISTVIEW nm{};
-        nm.hdr = {dlg.clipList.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
+        nm.hdr = {dlg.ClipList().hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
         nm.iSubItem = 1;
         start = std::chrono::steady_clock::now();
         SendMessageA(dlg.hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
@@ -116,8 +95,8 @@ int main(int argc, char** argv) {
         SendMessageA(dlg.hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
         double click2 = Seconds(start);
         Pump();
-        double exchange = count <= 10000 ? TimeNeighbourExchange(dlg.order, dlg.records, 0) : -1;
-        int rows = static_cast<int>(SendMessageA(dlg.clipList.hwnd(), LVM_GETITEMCOUNT, 0, 0));
+        double exchange = count <= 10000 ? TimeNeighbourExchange(dlg.Catalogue().order, dlg.Catalogue().records, 0) : -1;
+        int rows = static_cast<int>(SendMessageA(dlg.ClipList().hwnd(), LVM_GETITEMCOUNT, 0, 0));
         printf("%-7d %-9.3f %-9.3f %-8.2f %-9.3f %-9.3f %-10.3f rows=%d\n", count, scan, listing, scan / listing, click,
                click2, exchange, rows);
         SendMessageA(dlg.hwnd(), WM_CLOSE, 0, 0);

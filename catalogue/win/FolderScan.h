@@ -1,4 +1,4 @@
-// Reading a device folder into the clip catalogue, and the Windows text and disk queries it needs.
+// Reading a device folder into the clip catalogue, and the locale date text of its records.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +17,3 @@ void ReadMediaFolder(const std::string& root, MoviePlayer& player, ClipCatalogue
 
 // "short date" + " " + "time" in the user's locale (time format without user overrides).
 std::string FormatDateTime(const SYSTEMTIME& local);
-
-// Disk space of the drive holding `path`; false when the drive does not answer.
-bool GetFreeBytes(const char* path, uint64_t& bytes);
-bool GetTotalBytes(const char* path, uint64_t& bytes);

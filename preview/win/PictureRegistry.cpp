@@ -28,13 +28,14 @@ LoadedPicture LoadPicture(HWND window, const void* bytes, DWORD length) {
     IPicture* picture = nullptr;
     HRESULT hr = OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
     stream->Release();
-    if (FAILED(hr) || !picture) return out;
+    PictureRef held(picture);
+    if (FAILED(hr) || !held) return out;
 
     OLE_XSIZE_HIMETRIC hmWidth = 0;
     OLE_YSIZE_HIMETRIC hmHeight = 0;
     picture->get_Width(&hmWidth);
     picture->get_Height(&hmHeight);
-    out.picture = picture;
+    out.picture = std::move(held);
     out.sourceWidth = hmWidth;
     out.sourceHeight = hmHeight;
 
@@ -58,8 +59,10 @@ PictureEntry* RegisterPicture(HWND window, int id, int x, int y) {
     if (!loaded.picture) return nullptr;
 
     PictureRegistry& registry = Pictures();
-    auto* entry = new PictureEntry{loaded.picture, loaded.width, loaded.height, x, y, window,
-                                   loaded.sourceWidth, loaded.sourceHeight, registry.head, nullptr, 1};
+    registry.owned.push_back(std::make_unique<PictureEntry>(
+        PictureEntry{std::move(loaded.picture), loaded.width, loaded.height, x, y, window, loaded.sourceWidth,
+                     loaded.sourceHeight, registry.head, nullptr, 1}));
+    PictureEntry* entry = registry.owned.back().get();
     if (registry.head) registry.head->previous = entry;
     registry.head = entry;
     ++registry.count;
@@ -91,8 +94,7 @@ void ReleasePictures(HWND window) {
             else
                 registry.head = e->next;
             if (e->next) e->next->previous = e->previous;
-            e->picture->Release();
-            delete e;
+            std::erase_if(registry.owned, [e](const std::unique_ptr<PictureEntry>& owned) { return owned.get() == e; });
             --registry.count;
         }
         e = next;

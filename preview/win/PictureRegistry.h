@@ -7,9 +7,15 @@
 #include <olectl.h>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "framework/ComRef.h"
+
+using PictureRef = ComRef<IPicture>;
 
 struct PictureEntry {
-    IPicture* picture;  // one reference held
+    PictureRef picture;
     int32_t width, height;
     int32_t x, y;
     HWND window;
@@ -19,15 +25,17 @@ struct PictureEntry {
     uint8_t visible;
 };
 
+// The entries in drawing order through head and next, newest first; `owned` keeps them alive.
 struct PictureRegistry {
     PictureEntry* head = nullptr;
     int count = 0;
+    std::vector<std::unique_ptr<PictureEntry>> owned;
 };
 
 PictureRegistry& Pictures();
 
 struct LoadedPicture {
-    IPicture* picture = nullptr;
+    PictureRef picture;
     int32_t width = 0, height = 0;              // pixels
     int32_t sourceWidth = 0, sourceHeight = 0;  // HIMETRIC
 };

@@ -9,6 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/tools/wine-env.sh" "${CLIPHARBOR_WINE_ARCH:-win64}"
 wine_prefix_ready
+map_test_drives
 [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 || xvfb_start
 
 work=$root/build/e2e
@@ -45,7 +46,8 @@ cp "$root/samples/"*.mov "$media/"
 echo "not a clip" > "$media/notes.txt"
 map_drive s "$device"
 pid=""
-trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/s:"' EXIT
+dest=""
+trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -f "$WINEPREFIX/dosdevices/s:"; rm -rf "$dest"' EXIT
 before=$(cd "$device" && find . -type f | sort | xargs md5sum)
 
 # 1. Started by hand with a wrong argument: the fixed refusal, no window, nothing written.
@@ -106,6 +108,41 @@ for try in 1 2 3; do
   xdotool key --window "$win" Escape
 done
 check "F2 renames $first to Zz_renamed.mov on the device" test -f "$media/Zz_renamed.mov" -a ! -f "$media/$first"
+
+# Copy every clip to a folder of another drive that already holds one of them: the folder browser
+# is answered from outside; the others are copied byte for byte, the one already there is reported
+# in an error box and left as it was. The folder is on test drive K:, which the prefix's shell
+# lists (a drive mapped after the prefix's services started works for files but is not listed).
+dest=$root/build/testdrives/k/e2e-copy
+rm -rf "$dest"
+mkdir -p "$dest"
+kept=$(ls "$media" | grep '\.mov$' | sort | sed -n 2p)
+echo "an older copy" > "$dest/$kept"
+answer=$(dirname "$exe")/tests/e2e/answer_folder_browser.exe
+copy_x=$((X + 648)); copy_y=$((Y + 524))
+xdotool mousemove --sync $row_x $row_y click 1
+sleep 1
+xdotool key --window "$win" shift+End
+sleep 1
+xdotool mousemove --sync $copy_x $copy_y click 1
+"$WINE" "$answer" 'K:\e2e-copy' >/dev/null 2>&1
+errbox=$(wait_window '^ClipHarbor$')
+check "a copy onto an existing file shows an error box" test -n "$errbox"
+sleep 1
+import -window root "$work/copy-error-full.png"
+eval "$(xdotool getwindowgeometry --shell "$win" | sed 's/^/W_/')"
+/usr/bin/convert "$work/copy-error-full.png" -crop "${W_WIDTH}x${W_HEIGHT}+${W_X}+${W_Y}" +repage "$work/copy-error.png" 2>/dev/null
+[ -n "$errbox" ] && xdotool key --window "$errbox" Return
+for _ in $(seq 1 30); do [ "$(ls "$dest" | wc -l)" -ge 4 ] && break; sleep 0.1; done
+sleep 1
+copied_ok=1
+for f in "$media"/*.mov; do
+  name=$(basename "$f")
+  [ "$name" = "$kept" ] && continue
+  cmp -s "$f" "$dest/$name" || copied_ok=0
+done
+check "the other clips are copied byte for byte" test $copied_ok = 1
+check "the file already there is left as it was" test "$(cat "$dest/$kept")" = "an older copy"
 
 # Close with Alt+F4: the program ends normally.
 for try in 1 2 3; do

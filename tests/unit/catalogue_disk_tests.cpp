@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "catalogue/RemainingTime.h"
+#include "catalogue/DiskDisplay.h"
 
 namespace {
 

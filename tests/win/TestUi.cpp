@@ -165,6 +165,20 @@ void WriteTextFile(const std::string& path, const std::string& text) {
     CloseHandle(h);
 }
 
+std::string ReadFileBytes(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 std::string TestLanguage() {
     const char* lang = getenv("TEST_LANG");
     return lang ? lang : "en_US";

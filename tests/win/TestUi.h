@@ -49,6 +49,9 @@ bool CopyCorpusClip(const std::string& clip, const std::string& dest);
 std::string CorpusPath(const std::string& clip);
 // Writes a file of `bytes` bytes of text (not a movie).
 void WriteTextFile(const std::string& path, const std::string& text);
+// A file's bytes, read while others may write it; empty when it cannot be opened.
+std::string ReadFileBytes(const std::string& path);
+bool Exists(const std::string& path);
 
 // The language the test run selected (TEST_LANG: en_US, de_DE, ...).
 std::string TestLanguage();

@@ -9,13 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "MainWindowFixture.h"
 #include "TestMovies.h"
 #include "TestUi.h"
 #include "catalogue/Format.h"
-#include "catalogue/RemainingTime.h"
 #include "catalogue/win/FolderScan.h"
-#include "preview/win/MoviePlayer.h"
-#include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
@@ -25,86 +23,7 @@ namespace {
 
 constexpr uint64_t kGiB = 1024ull * 1024 * 1024;
 
-struct Row {
-    std::string name, size, date, duration;
-    bool operator==(const Row&) const = default;
-};
-
-std::string CellText(HWND list, int row, int column) {
-    char buffer[512] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = buffer;
-    item.cchTextMax = sizeof(buffer);
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer;
-}
-
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (char d : {'D', 'E'}) {
-            ClearDrive(d);
-            MakeMediaFolder(d);
-        }
-    }
-    void TearDown() override {
-        if (dlg) {
-            if (dlg->hwnd()) SendMessageA(dlg->hwnd(), WM_CLOSE, 0, 0);
-            dlg.reset();
-        }
-        Pump();
-    }
-
-    void Open(std::vector<std::string> roots = {MediaFolder('D')}) {
-        dlg = std::make_unique<ClipHarborDlg>(nullptr);
-        dlg->SetDevices(roots);
-        ASSERT_TRUE(dlg->CreateModeless());
-        Pump();
-    }
-    HWND List() const { return dlg->clipList.hwnd(); }
-    int RowCount() const { return static_cast<int>(SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (int r = 0; r < RowCount(); ++r) names.push_back(CellText(List(), r, 0));
-        return names;
-    }
-    Row RowAt(int r) const { return {CellText(List(), r, 0), CellText(List(), r, 1), CellText(List(), r, 2), CellText(List(), r, 3)}; }
-
-    // What the list control sends on a click of a column heading.
-    void ClickColumn(int column) {
-        NMLISTVIEW nm{};
-        nm.hdr = {List(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
-        nm.iItem = -1;
-        nm.iSubItem = column;
-        SendMessageA(dlg->hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
-    }
-    // What the list control sends when a label edit ends; null text is a cancelled edit.
-    LRESULT EndEdit(int row, const char* text) {
-        NMLVDISPINFOA nm{};
-        nm.hdr = {List(), IDC_CLIP_LIST, static_cast<UINT>(LVN_ENDLABELEDITA)};
-        nm.item.iItem = row;
-        nm.item.pszText = const_cast<char*>(text);
-        return SendMessageA(dlg->hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
-    }
-    // Selects exactly these rows through the list control (which reports the changes).
-    void Select(std::vector<int> rows) {
-        LVITEMA none{};
-        none.stateMask = LVIS_SELECTED;
-        none.state = 0;
-        SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
-        for (int r : rows) {
-            LVITEMA item{};
-            item.stateMask = LVIS_SELECTED;
-            item.state = LVIS_SELECTED;
-            SendMessageA(List(), LVM_SETITEMSTATE, r, reinterpret_cast<LPARAM>(&item));
-        }
-        Pump();
-    }
-    std::string Status() const { return dlg->selectionText.GetText(); }
-
-    std::unique_ptr<ClipHarborDlg> dlg;
-};
+class MainWindow : public MainWindowFixture {};
 
 TEST_F(MainWindow, ShowsExactlyTheClipsSortedByNameWithTheirTexts) {
     ASSERT_TRUE(CopyCorpusClip("mpeg4_1000.mov", MediaFolder('D') + "b_clip.mov"));
@@ -135,27 +54,27 @@ TEST_F(MainWindow, ShowsExactlyTheClipsSortedByNameWithTheirTexts) {
     EXPECT_EQ(RowAt(1).duration, "00:00:02");
     EXPECT_EQ(RowAt(2).duration, "00:00:02");
     EXPECT_EQ(RowAt(3).duration, "00:01:30");  // 90.9 s
-    EXPECT_EQ(dlg->records.size(), 4u);
+    EXPECT_EQ(dlg->Catalogue().Count(), 4u);
 
     // The disk display shows the drive's real free space.
     ULARGE_INTEGER avail{}, total{};
     ASSERT_TRUE(GetDiskFreeSpaceExA("D:\\", &avail, &total, nullptr));
-    std::string text = dlg->diskText.GetText();
+    std::string text = ItemText(IDC_DISK_TEXT);
     EXPECT_NE(text.find(", " + FormatSize(avail.QuadPart).substr(0, 3)), std::string::npos) << text;
     EXPECT_EQ(text.substr(text.size() - 5), " free");
-    EXPECT_EQ(SendMessageA(dlg->diskGauge.hwnd(), PBM_GETPOS, 0, 0), static_cast<LRESULT>(avail.QuadPart * 100 / total.QuadPart));
+    EXPECT_EQ(SendMessageA(Item(IDC_DISK_GAUGE), PBM_GETPOS, 0, 0), static_cast<LRESULT>(avail.QuadPart * 100 / total.QuadPart));
     EXPECT_EQ(Status(), "No Selection");
 }
 
 TEST_F(MainWindow, EmptyOrMissingFolderGivesAnEmptyList) {
     Open({MediaFolder('D')});
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_FALSE(dlg->diskText.GetText().empty());
+    EXPECT_FALSE(ItemText(IDC_DISK_TEXT).empty());
     TearDown();
     // A device folder that does not exist: empty list, display untouched, no message.
     Open({"Q:\\Movie\\Media\\"});
     EXPECT_EQ(RowCount(), 0);
-    EXPECT_TRUE(dlg->diskText.GetText().empty());
+    EXPECT_TRUE(ItemText(IDC_DISK_TEXT).empty());
 }
 
 TEST_F(MainWindow, SortsByEachColumnStablyAndKeepsTheKey) {
@@ -187,7 +106,7 @@ TEST_F(MainWindow, SortsByEachColumnStablyAndKeepsTheKey) {
     EXPECT_EQ(RowAt(2).size, "5.000 GB");
     ClickColumn(1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
-    EXPECT_EQ(dlg->sortKey, 1);
+    EXPECT_EQ(dlg->ClipList().SortKey(), 1);
     // A rescan keeps the sort key: the rows come back by size, not in folder order.
     dlg->ScanMediaFolder();
     EXPECT_EQ(Names(), (std::vector<std::string>{"mid.mov", "Zeta.mov", "alpha.mov"}));
@@ -211,9 +130,9 @@ TEST_F(MainWindow, RenameMovesTheRowAndRecomputesTheDuration) {
     EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "d.mov").c_str()), INVALID_FILE_ATTRIBUTES);
     // No row is selected after the rebuild, and the panel says so.
     EXPECT_EQ(SendMessageA(List(), LVM_GETSELECTEDCOUNT, 0, 0), 0);
-    EXPECT_EQ(dlg->previewRow, -1);
+    EXPECT_EQ(dlg->Preview().Row(), -1);
     EXPECT_EQ(Status(), "No Selection");
-    EXPECT_FALSE(dlg->player->isOpen);
+    EXPECT_FALSE(dlg->Preview().IsOpen());
 }
 
 TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
@@ -221,14 +140,14 @@ TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 600, 600 * 7));
     Open();
     Select({0});
-    EXPECT_TRUE(dlg->player->isOpen);
+    EXPECT_TRUE(dlg->Preview().IsOpen());
     const char* refused[] = {"b.mov", "", nullptr, "..\\a.mov", "sub/a.mov", "E:a.mov"};
     for (const char* text : refused) {
         Select({0});
         EXPECT_EQ(EndEdit(0, text), 0);
         EXPECT_EQ(Names(), (std::vector<std::string>{"a.mov", "b.mov"})) << (text ? text : "(cancelled)");
-        EXPECT_FALSE(dlg->player->isOpen);
-        EXPECT_EQ(dlg->previewRow, -1);
+        EXPECT_FALSE(dlg->Preview().IsOpen());
+        EXPECT_EQ(dlg->Preview().Row(), -1);
     }
     EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("D:\\Movie\\a.mov"), INVALID_FILE_ATTRIBUTES);
@@ -246,6 +165,49 @@ TEST_F(MainWindow, RenameToANameThatIsNoMovieKeepsTheDuration) {
     EXPECT_EQ(RowAt(0).duration, "00:00:05");
 }
 
+// The list moves the selection to the clicked row before it ends the edit: the edited row is
+// the one renamed all the same.
+TEST_F(MainWindow, RenameEndedByClickingAnotherRowRenamesTheEditedClip) {
+    for (const char* name : {"a.mov", "b.mov", "c.mov"}) ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + name, 600, 600));
+    Open();
+    Select({0});
+    HWND edit = reinterpret_cast<HWND>(SendMessageA(List(), LVM_EDITLABELA, 0, 0));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextA(edit, "x.mov");
+    RECT row{};
+    row.left = LVIR_LABEL;
+    SendMessageA(List(), LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&row));
+    LPARAM at = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
+    PostMessageA(List(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(List(), WM_LBUTTONUP, 0, at);
+    Pump(200);
+
+    EXPECT_EQ(Names(), (std::vector<std::string>{"b.mov", "c.mov", "x.mov"}));
+    EXPECT_EQ(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "c.mov").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The record follows its file: the renamed clip previews under its new path, and a file that
+// changed behind the program's back shows its new length (size and date stay as scanned).
+TEST_F(MainWindow, RenamedClipPreviewsUnderItsNewNameWithItsNewLength) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    Open();
+    Row before = RowAt(0);
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 42, 4096));
+    Select({0});
+    EXPECT_EQ(dlg->Preview().OpenPath(), MediaFolder('D') + "a.mov");
+    EXPECT_EQ(EndEdit(0, "b.mov"), 0);
+    Row after = RowAt(0);
+    EXPECT_EQ(after.name, "b.mov");
+    EXPECT_EQ(after.duration, "00:00:42");
+    EXPECT_EQ(after.size, before.size);
+
+    Select({0});
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().OpenPath(), MediaFolder('D') + "b.mov");
+    EXPECT_EQ(Status(), "1 of 1 selected, 00:00:42, " + before.size + " total");
+}
+
 TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     // Two clips of 3 GiB and 13 hours each: the sums pass 4 GiB and 24 hours.
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 13 * 3600, 3 * kGiB));
@@ -253,30 +215,30 @@ TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
     Open();
     ASSERT_EQ(RowCount(), 3);
-    ASSERT_NE(dlg->placeholderPicture, nullptr);
-    EXPECT_FALSE(dlg->copyButton.IsEnabled());
+    ASSERT_TRUE(dlg->Preview().HasPlaceholder());
+    EXPECT_FALSE(Enabled(IDC_COPY));
 
     Select({2});
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 2);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 0);
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
-    EXPECT_TRUE(dlg->copyButton.IsEnabled() && dlg->moveButton.IsEnabled() && dlg->deleteButton.IsEnabled());
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 2);
+    EXPECT_FALSE(dlg->Preview().PlaceholderVisible());
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected File...");
+    EXPECT_TRUE(Enabled(IDC_COPY) && Enabled(IDC_MOVE) && Enabled(IDC_DELETE));
     EXPECT_EQ(Status(), "1 of 3 selected, 00:00:02, " + RowAt(2).size + " total");
 
     Select({0, 1});
-    EXPECT_FALSE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, -1);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected Files...");
-    EXPECT_EQ(dlg->moveButton.GetText(), "Move Selected Files...");
-    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected Files...");
+    EXPECT_FALSE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), -1);
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected Files...");
+    EXPECT_EQ(ItemText(IDC_MOVE), "Move Selected Files...");
+    EXPECT_EQ(ItemText(IDC_DELETE), "Delete Selected Files...");
     EXPECT_EQ(Status(), "2 of 3 selected, 26:00:00, 6.000 GB total");
 
     Select({1});
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 1);
-    EXPECT_EQ(dlg->deleteButton.GetText(), "Delete Selected File...");
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 1);
+    EXPECT_EQ(ItemText(IDC_DELETE), "Delete Selected File...");
     EXPECT_EQ(Status(), "1 of 3 selected, 13:00:00, 3.000 GB total");
 
     // A change that leaves the previewed row the only selection keeps its movie open.
@@ -284,15 +246,15 @@ TEST_F(MainWindow, SelectionPanelFollowsTheSelection) {
     focus.stateMask = LVIS_FOCUSED;
     focus.state = LVIS_FOCUSED;
     SendMessageA(List(), LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&focus));
-    EXPECT_TRUE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->previewRow, 1);
+    EXPECT_TRUE(dlg->Preview().IsOpen());
+    EXPECT_EQ(dlg->Preview().Row(), 1);
 
     Select({});
-    EXPECT_FALSE(dlg->player->isOpen);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 1);
+    EXPECT_FALSE(dlg->Preview().IsOpen());
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
     EXPECT_EQ(Status(), "No Selection");
-    EXPECT_FALSE(dlg->copyButton.IsEnabled() || dlg->moveButton.IsEnabled() || dlg->deleteButton.IsEnabled());
-    EXPECT_EQ(dlg->copyButton.GetText(), "Copy Selected File...");
+    EXPECT_FALSE(Enabled(IDC_COPY) || Enabled(IDC_MOVE) || Enabled(IDC_DELETE));
+    EXPECT_EQ(ItemText(IDC_COPY), "Copy Selected File...");
 }
 
 TEST_F(MainWindow, DeviceChoice) {
@@ -300,35 +262,35 @@ TEST_F(MainWindow, DeviceChoice) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e1.mov", 1, 6, 1000));
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e2.mov", 1, 6, 500));
     Open({MediaFolder('D')});
-    EXPECT_FALSE(dlg->deviceCombo.IsEnabled());
-    EXPECT_EQ(dlg->deviceCombo.GetText(), "TWDV # 1");
+    EXPECT_FALSE(Enabled(IDC_DEVICE_COMBO));
+    EXPECT_EQ(ItemText(IDC_DEVICE_COMBO), "TWDV # 1");
     TearDown();
 
     Open({MediaFolder('E'), MediaFolder('D')});
-    EXPECT_TRUE(dlg->deviceCombo.IsEnabled());
-    ASSERT_EQ(SendMessageA(dlg->deviceCombo.hwnd(), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_TRUE(Enabled(IDC_DEVICE_COMBO));
+    ASSERT_EQ(SendMessageA(Item(IDC_DEVICE_COMBO), CB_GETCOUNT, 0, 0), 2);
     char entry[32] = {};
-    SendMessageA(dlg->deviceCombo.hwnd(), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(entry));
+    SendMessageA(Item(IDC_DEVICE_COMBO), CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(entry));
     EXPECT_STREQ(entry, "TWDV # 2");
     EXPECT_EQ(Names(), (std::vector<std::string>{"e1.mov", "e2.mov"}));
     ClickColumn(1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"e2.mov", "e1.mov"}));
 
     auto choose = [&](int index) {
-        SendMessageA(dlg->deviceCombo.hwnd(), CB_SETCURSEL, index, 0);
+        SendMessageA(Item(IDC_DEVICE_COMBO), CB_SETCURSEL, index, 0);
         SendMessageA(dlg->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_COMBO, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(dlg->deviceCombo.hwnd()));
+                     reinterpret_cast<LPARAM>(Item(IDC_DEVICE_COMBO)));
     };
     // Choosing the current device does not rescan: a new file stays unseen.
     ASSERT_TRUE(WriteMovieFile(MediaFolder('E') + "e0.mov", 1, 6, 300));
     choose(0);
     EXPECT_EQ(RowCount(), 2);
     choose(1);
-    EXPECT_EQ(dlg->currentRoot, MediaFolder('D'));
-    EXPECT_EQ(dlg->currentDevice, 1);
+    EXPECT_EQ(dlg->CurrentRoot(), MediaFolder('D'));
+    EXPECT_EQ(dlg->CurrentDevice(), 1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"d1.mov"}));
     choose(0);
-    EXPECT_EQ(dlg->sortKey, 1);
+    EXPECT_EQ(dlg->ClipList().SortKey(), 1);
     EXPECT_EQ(Names(), (std::vector<std::string>{"e0.mov", "e2.mov", "e1.mov"}));
 }
 
@@ -336,17 +298,16 @@ TEST_F(MainWindow, ClosingWhilePreviewingShowsThePlaceholderFirst) {
     ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "c.mov"));
     Open();
     Select({0});
-    ASSERT_TRUE(dlg->player->isOpen);
-    PictureEntry* placeholder = dlg->placeholderPicture;
-    ASSERT_EQ(placeholder->visible, 0);
+    ASSERT_TRUE(dlg->Preview().IsOpen());
+    ASSERT_FALSE(dlg->Preview().PlaceholderVisible());
     HWND hwnd = dlg->hwnd();
     SendMessageA(hwnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(placeholder->visible, 1);
-    EXPECT_EQ(dlg->player, nullptr);
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
+    EXPECT_FALSE(dlg->Preview().HasPlayer());
     // The destroy operation again, as the end of a modal run does: nothing left to do.
     dlg->DestroyWindow();
-    EXPECT_EQ(dlg->player, nullptr);
+    EXPECT_FALSE(dlg->Preview().HasPlayer());
 }
 
 TEST_F(MainWindow, EnterAndEscapeLeaveTheWindowOpen) {
@@ -382,15 +343,52 @@ TEST_F(MainWindow, SystemMenuOpensTheAboutBox) {
     EXPECT_EQ(title, "About ClipHarbor");
 }
 
+RECT ClientRectOf(HWND child, HWND parent) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<LONG> Corners(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Runs in every language: the dialog font of the language decides where the black frame lands,
+// and the preview follows the frame.
+TEST_F(MainWindow, LanguagePreviewLiesInItsFrame) {
+    Open();
+    RECT frame = ClientRectOf(Item(IDC_PREVIEW_FRAME), dlg->hwnd());
+    RECT movie = dlg->Preview().MovieRect();
+    RECT placeholder = dlg->Preview().PlaceholderRect();
+    EXPECT_TRUE(Inside(placeholder, frame));
+    // Two pixels inside the frame's top left, as with the standard font.
+    EXPECT_EQ(movie.left - frame.left, 2);
+    EXPECT_EQ(movie.top - frame.top, 2);
+    if (TestLanguage() == "ja_JP") {
+        EXPECT_NE(frame.top, 117) << "the Japanese dialog font lays the frame out higher";
+    } else {
+        // The standard font: the fixed numbers.
+        EXPECT_EQ(Corners(movie), (std::vector<LONG>{470, 119, 828, 385}));
+        EXPECT_EQ(placeholder.left, 488);
+        EXPECT_EQ(placeholder.top, 140);
+    }
+    RECT area = dlg->Preview().Area();
+    EXPECT_EQ(area.bottom - movie.bottom, 30);
+}
+
 // Runs in every language: the captions come from the language's table.
 TEST_F(MainWindow, LanguageCaptionsForOneAndSeveralRows) {
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 1, 5));
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "b.mov", 1, 5));
     Open();
     Select({0});
-    std::wstring copyOne = WindowTextW(dlg->copyButton.hwnd()), deleteOne = WindowTextW(dlg->deleteButton.hwnd());
+    std::wstring copyOne = WindowTextW(Item(IDC_COPY)), deleteOne = WindowTextW(Item(IDC_DELETE));
     Select({0, 1});
-    std::wstring copyMany = WindowTextW(dlg->copyButton.hwnd()), deleteMany = WindowTextW(dlg->deleteButton.hwnd());
+    std::wstring copyMany = WindowTextW(Item(IDC_COPY)), deleteMany = WindowTextW(Item(IDC_DELETE));
     std::string lang = TestLanguage();
     if (lang == "ja_JP") {
         EXPECT_EQ(copyOne, copyMany);

@@ -94,8 +94,6 @@ std::string TempPath(const std::string& name) {
     return std::string(dir) + name;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 const char kClip[] = "mjpeg_pcm_600.mov";
 
 }  // namespace
@@ -694,7 +692,7 @@ TEST_F(MovieLibrary, AnUntitledMovieShowsButDoesNotSave) {
     counted += dest;
     library.MakeFileSpec(0, 0, reinterpret_cast<const unsigned char*>(counted.data()), fileSpec);
     EXPECT_NE(library.SaveSelfContained(player.movie, fileSpec, 0, -1, preview::kSaveReplaceExisting), preview::kNoError);
-    EXPECT_FALSE(Exists(dest));
+    EXPECT_FALSE(testui::Exists(dest));
 }
 
 TEST_F(MovieLibrary, SavingWritesASelfContainedCopy) {

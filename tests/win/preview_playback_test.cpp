@@ -53,15 +53,15 @@ protected:
     static preview::LibraryMovieServices& library() {
         return static_cast<preview::LibraryMovieServices&>(preview::DefaultMovieServices());
     }
-    movie::MovieController* Controller() const { return library().FindController(dlg->player->controller); }
+    movie::MovieController* Controller() const { return library().FindController(dlg->Preview().Controller()); }
     void Select(int row) {
         LVITEMA none{};
         none.stateMask = LVIS_SELECTED;
-        SendMessageA(dlg->clipList.hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
+        SendMessageA(GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&none));
         if (row >= 0) {
             LVITEMA item{};
             item.stateMask = item.state = LVIS_SELECTED;
-            SendMessageA(dlg->clipList.hwnd(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            SendMessageA(GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
         }
         Pump();
     }
@@ -85,7 +85,7 @@ protected:
 TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     Select(0);
     ASSERT_NE(Controller(), nullptr);
-    EXPECT_EQ(dlg->placeholderPicture->visible, 0);
+    EXPECT_EQ(dlg->Preview().PlaceholderVisible(), false);
     ASSERT_TRUE(PumpUntil([&] { return Shown() == 0; }, 2000));
     // The frame sits centred in the preview's movie rectangle, the bar under it.
     const RECT frame = Controller()->FrameRect();
@@ -112,16 +112,16 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
 // preview area is exactly what it was before any clip was opened (the placeholder), or the next
 // clip's first frame.
 TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing) {
-    const RECT area = dlg->PreviewArea();
+    const RECT area = dlg->Preview().Area();
     const ScreenPixels placeholder(dlg->hwnd());
     auto chooseDevice = [&](int index) {
-        SendMessageA(dlg->deviceCombo.hwnd(), CB_SETCURSEL, index, 0);
+        SendMessageA(GetDlgItem(dlg->hwnd(), IDC_DEVICE_COMBO), CB_SETCURSEL, index, 0);
         SendMessageA(dlg->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_DEVICE_COMBO, CBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(dlg->deviceCombo.hwnd()));
+                     reinterpret_cast<LPARAM>(GetDlgItem(dlg->hwnd(), IDC_DEVICE_COMBO)));
     };
     auto rename = [&](const char* name) {
         NMLVDISPINFOA nm{};
-        nm.hdr = {dlg->clipList.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_ENDLABELEDITA)};
+        nm.hdr = {GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST), IDC_CLIP_LIST, static_cast<UINT>(LVN_ENDLABELEDITA)};
         nm.item.iItem = 0;
         nm.item.pszText = const_cast<char*>(name);
         SendMessageA(dlg->hwnd(), WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm));
@@ -142,7 +142,7 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
         Select(0);
         movie::MovieController* controller = Controller();
         ASSERT_NE(controller, nullptr);
-        const preview::ControllerHandle handle = dlg->player->controller;
+        const preview::ControllerHandle handle = dlg->Preview().Controller();
         const UINT_PTR timer = controller->TimerId();
         Click(PlayButton());
         ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }, 3000));
@@ -156,8 +156,8 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
             EXPECT_FALSE(Controller()->Playing());
             EXPECT_EQ(Shown(), 0);
         } else {
-            EXPECT_FALSE(dlg->player->isOpen);
-            EXPECT_EQ(dlg->placeholderPicture->visible, 1);
+            EXPECT_FALSE(dlg->Preview().IsOpen());
+            EXPECT_EQ(dlg->Preview().PlaceholderVisible(), true);
             EXPECT_TRUE(ScreenPixels(dlg->hwnd()).SameAs(placeholder, area)) << "the placeholder, nothing else";
         }
     }
@@ -166,11 +166,10 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
     Select(0);
     Click(PlayButton());
     ASSERT_TRUE(PumpUntil([&] { return Shown() >= 1; }, 3000));
-    const preview::ControllerHandle handle = dlg->player->controller;
-    PictureEntry* logo = dlg->placeholderPicture;
+    const preview::ControllerHandle handle = dlg->Preview().Controller();
     SendMessageA(dlg->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(library().FindController(handle), nullptr);
-    EXPECT_EQ(logo->visible, 1);
+    EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
     MSG stray;
     EXPECT_FALSE(PeekMessageA(&stray, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) << "no timer message left";
 }

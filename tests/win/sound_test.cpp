@@ -19,6 +19,7 @@
 #include "TestUi.h"
 #include "movie/GeneratedMedia.h"
 #include "movie/win/MovieController.h"
+#include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
 using testui::Pump;
@@ -195,7 +196,7 @@ TEST_F(SoundDevice, EveryWayThePreviewClosesStopsTheSound) {
     dlg->SetDevices({testui::MediaFolder('D')});
     ASSERT_TRUE(dlg->CreateModeless());
     Pump();
-    const HWND list = dlg->clipList.hwnd();
+    const HWND list = GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST);
     auto select = [&](int row) {
         LVITEMA none{};
         none.stateMask = LVIS_SELECTED;
@@ -206,7 +207,7 @@ TEST_F(SoundDevice, EveryWayThePreviewClosesStopsTheSound) {
         SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     };
     auto playing = [&]() -> bool {
-        movie::MovieController* controller = library.FindController(dlg->player->controller);
+        movie::MovieController* controller = library.FindController(dlg->Preview().Controller());
         if (!controller) return false;
         const size_t before = OutputSize(output);
         controller->Play();

@@ -27,3 +27,12 @@ int DiskPercent(uint64_t freeBytes, uint64_t totalBytes);
 // The text of the disk display: remaining time, ", ", FormatSize(freeBytes), then `freeSuffix`
 // (the catalogue's " free", with its leading blank).
 std::string DiskSpaceText(uint64_t freeBytes, const std::vector<ClipRecord>& records, const std::string& freeSuffix);
+
+// What the window shows of a device's disk: the gauge's position and the text beside it.
+struct DiskDisplay {
+    int percent = 0;
+    std::string text;
+};
+
+DiskDisplay MakeDiskDisplay(uint64_t freeBytes, uint64_t totalBytes, const std::vector<ClipRecord>& records,
+                            const std::string& freeSuffix);

@@ -1,4 +1,4 @@
-#include "catalogue/RemainingTime.h"
+#include "catalogue/DiskDisplay.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -74,4 +74,10 @@ int DiskPercent(uint64_t freeBytes, uint64_t totalBytes)
 std::string DiskSpaceText(uint64_t freeBytes, const std::vector<ClipRecord>& records, const std::string& freeSuffix)
 {
     return FormatRemainingTime(freeBytes, records) + ", " + FormatSize(freeBytes) + freeSuffix;
+}
+
+DiskDisplay MakeDiskDisplay(uint64_t freeBytes, uint64_t totalBytes, const std::vector<ClipRecord>& records,
+                            const std::string& freeSuffix)
+{
+    return DiskDisplay{DiskPercent(freeBytes, totalBytes), DiskSpaceText(freeBytes, records, freeSuffix)};
 }
