@@ -1,6 +1,7 @@
-// The main window's preview playing clips with the stand-in decoders: what a click on a clip
+// The main window's preview playing clips: with the stand-in decoders what a click on a clip
 // shows, the bar playing it, every way the preview closes leaving nothing running or drawn, and
-// memory over many openings.
+// memory over many openings; with the program's own decoders a DV clip's frames against the
+// ffmpeg command's.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -8,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +24,7 @@
 #include "preview/win/MoviePlayer.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
+#include "tests/unit/picture_compare.h"
 #include "ui/ClipHarborDlg.h"
 
 using namespace testui;
@@ -135,6 +139,10 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
         {"selection cleared", [&] { Select(-1); }, false},
         {"rename", [&] { rename("renamed.mov"); }, false},
         {"rescan", [&] { dlg->ScanMediaFolder(); }, false},
+        {"a file operation", [&] {
+             BoxWatcher yes([](HWND box) { PressButton(box, IDYES); }, {dlg->hwnd()});
+             dlg->DeleteSelectedClips();
+         }, false},
         {"device change", [&] { chooseDevice(1); }, false},
     };
     for (const auto& way : ways) {
@@ -172,6 +180,65 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
     EXPECT_TRUE(dlg->Preview().PlaceholderVisible());
     MSG stray;
     EXPECT_FALSE(PeekMessageA(&stray, nullptr, WM_TIMER, WM_TIMER, PM_NOREMOVE)) << "no timer message left";
+}
+
+// The pixels of `rect` of the window as top-down B, G, R, X rows.
+std::vector<uint8_t> RectPixels(const ScreenPixels& screen, const RECT& rect) {
+    std::vector<uint8_t> out;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x) {
+            const COLORREF c = screen.At(x, y);
+            out.insert(out.end(), {GetBValue(c), GetGValue(c), GetRValue(c), 0xFF});
+        }
+    return out;
+}
+
+std::vector<uint8_t> DecodeReference(const std::string& name) {
+    std::ifstream in(std::string(DECODE_REFERENCE_DIR) + "/" + name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// What the user sees of a DV PAL clip with the program's own decoders: its first frame where the
+// controller places it, later frames while it plays, the last one held at the end and after a
+// click at the slider's end; each compared with the ffmpeg command's decode at that size.
+TEST_F(PreviewPlayback, ADvClipShowsAndPlaysItsOwnFrames) {
+    library().SetDecoders(movie::DefaultMediaDecoders());
+    ASSERT_TRUE(CopyCorpusClip("dv_pal_pcm.mov", MediaFolder('D') + "c_dv.mov"));
+    dlg->ScanMediaFolder();
+    const std::vector<uint8_t> first = DecodeReference("dv_pal_first_333x266.bgra");
+    const std::vector<uint8_t> last = DecodeReference("dv_pal_last_333x266.bgra");
+    ASSERT_EQ(first.size(), 333u * 266 * 4);
+    ASSERT_EQ(last.size(), first.size());
+    auto psnr = [&](const std::vector<uint8_t>& expected) {
+        const std::vector<uint8_t> shown = RectPixels(ScreenPixels(dlg->hwnd()), Controller()->FrameRect());
+        return shown.size() == expected.size() ? reference::Psnr(shown.data(), expected.data(), 333 * 266) : 0.0;
+    };
+    // The test pattern's frames differ in a few places only: the one shown must match its own
+    // reference closely and clearly better than the other's.
+    auto shows = [&](const std::vector<uint8_t>& expected, const std::vector<uint8_t>& other) {
+        const double own = psnr(expected);
+        return own >= 25 && own >= psnr(other) + 3;
+    };
+    auto report = [&] { return testing::Message() << psnr(first) << " dB to the first, " << psnr(last) << " to the last"; };
+
+    Select(2);
+    ASSERT_NE(Controller(), nullptr);
+    const RECT frame = Controller()->FrameRect();
+    EXPECT_EQ(frame.right - frame.left, 333);
+    EXPECT_EQ(frame.bottom - frame.top, 266);
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+
+    Click(PlayButton());
+    EXPECT_TRUE(PumpUntil([&] { return !Controller()->Playing(); }, 3000)) << "the clip plays to its end";
+    EXPECT_TRUE(shows(last, first)) << "the last frame stays at the end: " << report();
+    EXPECT_EQ(Controller()->CurrentTime(), int64_t(Controller()->GetMovie().duration));
+
+    // A click at the start of the slider goes back to the first frame; at its end, to the last.
+    const movie::BarRect slider = Controller()->BarLayout().Slider();
+    Click(POINT{slider.left, (slider.top + slider.bottom) / 2});
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+    Click(POINT{slider.right - 1, (slider.top + slider.bottom) / 2});
+    EXPECT_TRUE(PumpUntil([&] { return shows(last, first); }, 2000)) << report();
 }
 
 TEST_F(PreviewPlayback, OpeningAndClosing500TimesKeepsMemoryFlat) {
