@@ -34,6 +34,9 @@ device=$root/build/demo/device
 rm -rf "$device"
 mkdir -p "$device/Movie/Media"
 cp samples/* "$device/Movie/Media/" 2>/dev/null || true
+# DV clips as the device records them, made once (too large to commit).
+bash tools/make-dv-clips.sh build/demo/dv-clips 10
+cp build/demo/dv-clips/*.mov "$device/Movie/Media/"
 map_drive t "$device"
 exe=$(wine_build_dir)/ClipHarbor.exe
 

@@ -43,6 +43,8 @@ wait_exit() {  # wait_exit PID: waits up to 15 s; the exit code lands in $rc
 
 rm -rf "$work"; mkdir -p "$media"
 cp "$root/samples/"*.mov "$media/"
+# Two DV clips as the device records them, first in the list.
+bash "$root/tools/make-dv-clips.sh" "$media" 3 A_DV
 echo "not a clip" > "$media/notes.txt"
 map_drive s "$device"
 pid=""
@@ -84,10 +86,16 @@ check "selecting a clip replaces the placeholder ($logo -> $shown)" test "$logo"
 # Play from the bar under the movie (its button at client (470..500, 385..415); the client area
 # starts 3 pixels right of and 22 below the window's corner): the slider and the time move on.
 bar() { import -window root -crop "300x24+$((X + 513))+$((Y + 410))" -depth 8 rgb:- 2>/dev/null | md5sum; }
+picture() { import -window root -crop "250x150+$((X + 3 + 520))+$((Y + 22 + 180))" -depth 8 rgb:- 2>/dev/null | md5sum; }
 bar_before=$(bar)
 xdotool mousemove --sync $((X + 488)) $((Y + 422)) click 1
-sleep 1.2
+sleep 0.4
+frame1=$(picture)
+sleep 0.4
+frame2=$(picture)
+sleep 0.4
 bar_after=$(bar)
+check "the DV clip plays: its picture changes from frame to frame" test "$frame1" != "$frame2"
 import -window root "$work/playing.png"
 check "play on the bar moves its slider and time" test "$bar_before" != "$bar_after"
 
