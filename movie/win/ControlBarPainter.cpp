@@ -66,7 +66,7 @@ void PaintControlBar(HDC dc, const ControlBarLayout& layout, const ControlBarSta
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     DrawTextA(dc, state.timeText.c_str(), static_cast<int>(state.timeText.size()), &time,
-              DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+              DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     SelectObject(dc, oldFont);
 }
 
