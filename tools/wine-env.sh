@@ -4,7 +4,10 @@
 # architecture has a prefix of its own (build/wineprefix32, build/wineprefix64).
 _root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CLIPHARBOR_ROOT=$_root
-export CLIPHARBOR_WINE_ARCH=${1:-${CLIPHARBOR_WINE_ARCH:-win64}}
+# (A script that sources this without an argument passes its own arguments along: only win* is
+# taken for an architecture.)
+case "${1:-}" in win*) CLIPHARBOR_WINE_ARCH=$1 ;; esac
+export CLIPHARBOR_WINE_ARCH=${CLIPHARBOR_WINE_ARCH:-win64}
 case "$CLIPHARBOR_WINE_ARCH" in
   win32) export WINEARCH=win32 WINE=/usr/lib/wine/wine ;;
   win64) export WINEARCH=win64 WINE=/usr/lib/wine/wine64 ;;
