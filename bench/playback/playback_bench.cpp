@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "movie/GeneratedMedia.h"
-#include "movie/win/MovieController.h"
+#include "tests/support/GeneratedMedia.h"
+#include "movie/playback/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 #include "resources/resource.h"

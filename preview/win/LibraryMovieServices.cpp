@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "movie/MovieWriter.h"
+#include "movie/container/MovieWriter.h"
 
 namespace preview {
 namespace {

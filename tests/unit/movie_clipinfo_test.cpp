@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "movie/ClipInfo.h"
+#include "movie/container/ClipInfo.h"
 
 namespace fs = std::filesystem;
 

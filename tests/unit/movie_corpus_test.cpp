@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "movie/MovieReader.h"
+#include "movie/container/MovieReader.h"
 
 using movie::FourCC;
 using movie::Movie;

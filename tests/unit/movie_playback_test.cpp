@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "movie/ControlBarLayout.h"
-#include "movie/GeneratedMedia.h"
-#include "movie/PlaybackClock.h"
-#include "movie/Transport.h"
+#include "movie/playback/ControlBarLayout.h"
+#include "tests/support/GeneratedMedia.h"
+#include "movie/playback/PlaybackClock.h"
+#include "movie/playback/Transport.h"
 
 using movie::BarRect;
 using movie::ControlBarLayout;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "movie/MovieReader.h"
+#include "movie/container/MovieReader.h"
 #include "movie_builders.h"
 
 using namespace moviebuild;

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "ffmpeg_reference.h"
-#include "movie/MovieReader.h"
-#include "movie/SoundDecoder.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/SoundDecoder.h"
 #include "movie_builders.h"
 
 using movie::Movie;

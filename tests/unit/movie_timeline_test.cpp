@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "movie/TrackTimeline.h"
+#include "movie/decode/TrackTimeline.h"
 
 using movie::Track;
 using movie::TrackTimeline;

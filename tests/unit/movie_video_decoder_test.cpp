@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "ffmpeg_reference.h"
-#include "movie/MovieReader.h"
-#include "movie/VideoDecoder.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/VideoDecoder.h"
 #include "movie_builders.h"
 
 using movie::Movie;

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <random>
 
-#include "movie/MovieReader.h"
-#include "movie/MovieWriter.h"
+#include "movie/container/MovieReader.h"
+#include "movie/container/MovieWriter.h"
 #include "movie_builders.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "movie/GeneratedMedia.h"
+#include "tests/support/GeneratedMedia.h"
 
 namespace testui {
 

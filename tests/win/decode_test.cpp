@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "movie/MovieReader.h"
-#include "movie/VideoDecoder.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/VideoDecoder.h"
 #include "tests/unit/picture_compare.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "PlaybackHost.h"
 #include "ScreenPixels.h"
 #include "TestUi.h"
-#include "movie/GeneratedMedia.h"
-#include "movie/win/MovieController.h"
+#include "tests/support/GeneratedMedia.h"
+#include "movie/playback/win/MovieController.h"
 
 using movie::GeneratedPictures;
 using testui::GeneratedFrameShown;

@@ -10,7 +10,7 @@
 
 #include "RecordingMovieServices.h"
 #include "TestUi.h"
-#include "movie/MovieReader.h"
+#include "movie/container/MovieReader.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 

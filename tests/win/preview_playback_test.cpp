@@ -18,8 +18,8 @@
 
 #include "ScreenPixels.h"
 #include "TestUi.h"
-#include "movie/GeneratedMedia.h"
-#include "movie/win/MovieController.h"
+#include "tests/support/GeneratedMedia.h"
+#include "movie/playback/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 #include "preview/win/PictureRegistry.h"

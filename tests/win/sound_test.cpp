@@ -17,8 +17,8 @@
 
 #include "PlaybackHost.h"
 #include "TestUi.h"
-#include "movie/GeneratedMedia.h"
-#include "movie/win/MovieController.h"
+#include "tests/support/GeneratedMedia.h"
+#include "movie/playback/win/MovieController.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
