@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace movie {
+namespace testsupport {
+
+using namespace movie;
+
 namespace {
 
 const Track* FirstTrack(const Movie& movie, TrackKind kind) {
@@ -125,4 +128,4 @@ std::unique_ptr<SoundSource> GeneratedDecoders::OpenSound(const std::shared_ptr<
                                             options_.soundFormat);
 }
 
-}  // namespace movie
+}  // namespace testsupport

@@ -104,11 +104,11 @@ long ToneStart(const std::vector<int16_t>& samples) {
         bool same = true;
         for (size_t i = 0; i < 16 && same; ++i)
             for (int c = 0; c < kChannels && same; ++c)
-                same = samples[first + i * kChannels + size_t(c)] == movie::GeneratedSound::Sample(k + long(i), c, kRate);
+                same = samples[first + i * kChannels + size_t(c)] == testsupport::GeneratedSound::Sample(k + long(i), c, kRate);
         if (!same) continue;
         for (size_t i = 0; i < frames; ++i)
             for (int c = 0; c < kChannels; ++c)
-                if (samples[first + i * kChannels + size_t(c)] != movie::GeneratedSound::Sample(k + long(i), c, kRate))
+                if (samples[first + i * kChannels + size_t(c)] != testsupport::GeneratedSound::Sample(k + long(i), c, kRate))
                     return -1;
         return k;
     }
@@ -121,9 +121,9 @@ protected:
         output = OutputPath();
         if (output.empty()) GTEST_SKIP() << "run by tests/win/run-sound.sh, with a sound device";
         ASSERT_GT(waveOutGetNumDevs(), 0u) << "the run's sound device is missing";
-        movie::GeneratedDecoders::Options options;
+        testsupport::GeneratedDecoders::Options options;
         options.soundFormat = movie::SoundFormat{kRate, kChannels};
-        decoders = std::make_shared<movie::GeneratedDecoders>(options);
+        decoders = std::make_shared<testsupport::GeneratedDecoders>(options);
     }
     void TearDown() override {
         host.reset();
@@ -144,7 +144,7 @@ protected:
     }
 
     std::string output;
-    std::shared_ptr<movie::GeneratedDecoders> decoders;
+    std::shared_ptr<testsupport::GeneratedDecoders> decoders;
     std::unique_ptr<preview::LibraryMovieServices> library;
     std::unique_ptr<testui::PlaybackHost> host;
 };

@@ -1,11 +1,13 @@
 // The movie controller playing in a real window, with the stand-in decoders: what the window shows
-// (frames, the bar) as the bar's button, slider and keys are used, and what is left after a close.
+// (frames, the bar) as the bar's button, slider and keys are used, and what is left after a close;
+// where it places the frame and the bar in the rectangle it is given.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "PlaybackHost.h"
 #include "ScreenPixels.h"
@@ -13,7 +15,7 @@
 #include "tests/support/GeneratedMedia.h"
 #include "movie/playback/win/MovieController.h"
 
-using movie::GeneratedPictures;
+using testsupport::GeneratedPictures;
 using testui::GeneratedFrameShown;
 using testui::PlaybackHost;
 using testui::Pump;
@@ -53,7 +55,7 @@ public:
     }
 
 private:
-    movie::GeneratedDecoders generated_;
+    testsupport::GeneratedDecoders generated_;
     std::set<long> failing_;
 };
 
@@ -62,7 +64,7 @@ protected:
     void SetUp() override {
         library.Initialize(0);
         library.EnterMovies();
-        library.SetDecoders(std::make_shared<movie::GeneratedDecoders>());
+        library.SetDecoders(std::make_shared<testsupport::GeneratedDecoders>());
         host = std::make_unique<PlaybackHost>(library);
     }
     void TearDown() override {
@@ -253,9 +255,9 @@ TEST_F(MovieControllerPlaying, KeysPlayStepAndJumpWhileTheHostHasTheFocus) {
 }
 
 TEST_F(MovieControllerPlaying, AMovieWithoutDecodablePicturesShowsAnEvenFillAndStillPlays) {
-    movie::GeneratedDecoders::Options soundOnly;
+    testsupport::GeneratedDecoders::Options soundOnly;
     soundOnly.pictures = false;
-    library.SetDecoders(std::make_shared<movie::GeneratedDecoders>(soundOnly));
+    library.SetDecoders(std::make_shared<testsupport::GeneratedDecoders>(soundOnly));
     Open();
     Pump();
     const RECT frame = controller->FrameRect();
@@ -354,3 +356,60 @@ TEST_F(MovieControllerPlaying, ClosingLeavesNothingOfTheMovieOnScreen) {
 }
 
 }  // namespace
+
+// The controller's placement and its size notifications, without a host window.
+namespace {
+
+std::shared_ptr<const movie::Movie> MovieOfSize(int width, int height) {
+    auto m = std::make_shared<movie::Movie>();
+    m->timeScale = 600;
+    m->naturalWidth = width;
+    m->naturalHeight = height;
+    return m;
+}
+
+bool Same(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+TEST(MovieControllerPlacement, TheFrameIsCentredOrTopLeftAndOnlyShrinks) {
+    const RECT box{470, 119, 828, 385};
+    movie::MovieController centred(MovieOfSize(320, 240), nullptr, box, false);
+    EXPECT_TRUE(Same(centred.FrameRect(), RECT{489, 132, 809, 372}));
+    EXPECT_TRUE(Same(centred.Bounds(), RECT{470, 119, 828, 415}));
+
+    movie::MovieController topLeft(MovieOfSize(320, 240), nullptr, box, true);
+    EXPECT_TRUE(Same(topLeft.FrameRect(), RECT{470, 119, 790, 359}));
+    EXPECT_TRUE(Same(topLeft.Bounds(), RECT{470, 119, 828, 415}));
+
+    // Too big for the box: scaled down, proportions kept (640x480 into 358x266 gives 355x266).
+    movie::MovieController large(MovieOfSize(640, 480), nullptr, box, false);
+    EXPECT_TRUE(Same(large.FrameRect(), RECT{471, 119, 826, 385}));
+
+    // Sound only: no frame, the bar all the same.
+    movie::MovieController sound(MovieOfSize(0, 0), nullptr, box, false);
+    EXPECT_EQ(sound.FrameRect().right - sound.FrameRect().left, 0);
+    EXPECT_TRUE(Same(sound.Bounds(), RECT{470, 119, 828, 415}));
+    // Without a host it uses no event.
+    EXPECT_FALSE(sound.HandleEvent(nullptr, WM_PAINT, 0, 0, 0, POINT{}));
+    EXPECT_EQ(sound.EventCount(), 1u);
+}
+
+TEST(MovieControllerPlacement, TheFilterHearsOfSizeChangesOnly) {
+    movie::MovieController controller(MovieOfSize(320, 240), nullptr, RECT{0, 0, 320, 240}, true);
+    std::vector<int16_t> heard;
+    controller.SetFilter([&](int16_t action, void*) {
+        heard.push_back(action);
+        return false;
+    });
+    controller.SetBounds(RECT{10, 10, 330, 280});  // moved, same size
+    EXPECT_TRUE(heard.empty());
+    controller.SetBounds(RECT{10, 10, 410, 340});
+    EXPECT_EQ(heard, std::vector<int16_t>{movie::MovieController::kSizeChanged});
+    EXPECT_TRUE(Same(controller.Box(), RECT{10, 10, 410, 310}));
+    // A filter that handles an action stops it.
+    controller.SetFilter([](int16_t, void*) { return true; });
+    EXPECT_TRUE(controller.Filtered(39, nullptr));
+}

@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "a.mov"));
         ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('D') + "b.mov"));
         ASSERT_TRUE(CopyCorpusClip("mjpeg_pcm_600.mov", MediaFolder('E') + "e.mov"));
-        library().SetDecoders(std::make_shared<movie::GeneratedDecoders>());
+        library().SetDecoders(std::make_shared<testsupport::GeneratedDecoders>());
         dlg = std::make_unique<ClipHarborDlg>(nullptr);
         dlg->SetDevices({MediaFolder('D'), MediaFolder('E')});
         ASSERT_TRUE(dlg->CreateModeless());
