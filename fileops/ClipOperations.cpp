@@ -51,3 +51,7 @@ void ClipOperations::ReportFailure(UINT messageId, const std::string& path, DWOR
     const std::string text = FillMessage(LoadMessage(messageId), {{'s', path}, {'s', errorText}});
     MessageBoxA(owner_, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
+
+void ClipOperations::ReportError(DWORD error) const {
+    MessageBoxA(owner_, SystemErrorText(error).c_str(), kCaption, MB_OK | MB_ICONERROR);
+}

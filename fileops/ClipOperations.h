@@ -26,6 +26,8 @@ public:
     bool ConfirmDelete(size_t count) const;
     // Deletes every path; a path too long for the system's path buffer is refused.
     void DeleteFiles(const std::vector<std::string>& paths) const;
+    // Shows the system's text for `error` alone, in the boxes' style.
+    void ReportError(DWORD error) const;
 
 private:
     // Shows message `messageId` with the path and the system's text for `error`.

@@ -28,10 +28,23 @@ void DispatchPaintMessages() {
     for (int i = 0; i < 64 && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i) DispatchMessageA(&msg);
 }
 
+bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// A copy that fails part-way may leave what it wrote under the clip's name (Wine's does, on a full
+// disk): a file there looks like the clip. It is removed when this very call made it and the
+// source is still there to be the clip. An "exists" failure means the file was someone else's.
+void RemovePartialDestination(const Transfer& transfer, bool destinationExisted) {
+    if (transfer.result || destinationExisted) return;
+    if (transfer.error == ERROR_FILE_EXISTS || transfer.error == ERROR_ALREADY_EXISTS) return;
+    if (!Exists(transfer.source) || !Exists(transfer.destination)) return;
+    DeleteFileA(transfer.destination);
+}
+
 // The file call runs on a thread of its own while this thread keeps painting: the system's
 // progress routine is not called under every system (Wine never calls it), so it cannot be
 // what keeps the window drawn. The call's last error is handed back to this thread.
 BOOL Run(Transfer& transfer) {
+    const bool destinationExisted = Exists(transfer.destination);
     HANDLE thread = CreateThread(nullptr, 0, &RunTransfer, &transfer, 0, nullptr);
     if (!thread) {
         RunTransfer(&transfer);
@@ -41,6 +54,7 @@ BOOL Run(Transfer& transfer) {
             DispatchPaintMessages();
         CloseHandle(thread);
     }
+    RemovePartialDestination(transfer, destinationExisted);
     SetLastError(transfer.error);
     return transfer.result;
 }

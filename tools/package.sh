@@ -8,6 +8,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 as_root bash tools/bootstrap.sh
 build=build/release32
+mkdir -p build
 { cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
     -DCLIPHARBOR_TESTS=OFF &&
   cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo; } >build/package.log 2>&1 \

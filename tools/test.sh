@@ -59,9 +59,10 @@ step "Wine prefix and display"
 . tools/wine-env.sh "$arch"
 wine_prefix_ready || exit 1
 map_test_drives
+small_drive_mount
 xvfb_start || exit 1
 wineserver_start
-trap 'wineserver_stop; xvfb_stop' EXIT
+trap 'wineserver_stop; xvfb_stop; small_drive_unmount' EXIT
 
 step "Windows tests under Wine"
 (cd "$(wine_build_dir)" && ctest --output-on-failure) || failed+=(wine)

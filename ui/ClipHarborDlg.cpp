@@ -179,7 +179,12 @@ LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
     // The row whose label was edited: a click on another row that ends the edit has moved the
     // selection there already.
     MoviePlayer* player = preview_.Player();
-    if (player && clipList_.Rename(info->item.iItem, info->item.pszText, currentRoot_, *player)) RefillList();
+    if (!player) return 0;
+    switch (clipList_.Rename(info->item.iItem, info->item.pszText, currentRoot_, *player)) {
+    case ClipListView::RenameResult::Renamed: RefillList(); break;
+    case ClipListView::RenameResult::PathTooLong: fileOps_.ReportError(ERROR_FILENAME_EXCED_RANGE); break;
+    case ClipListView::RenameResult::Refused: break;
+    }
     return 0;
 }
 

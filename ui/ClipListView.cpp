@@ -5,6 +5,7 @@
 #include "catalogue/ClipSort.h"
 #include "catalogue/Format.h"
 #include "framework/Application.h"
+#include "preview/CountedString.h"
 #include "preview/win/MoviePlayer.h"
 #include "resources/resource.h"
 
@@ -108,14 +109,16 @@ void ClipListView::FillCell(LVITEMA& item) const {
     lstrcpynA(item.pszText, text ? text->c_str() : "", item.cchTextMax);
 }
 
-bool ClipListView::Rename(int row, const char* newName, const std::string& root, MoviePlayer& player) {
+ClipListView::RenameResult ClipListView::Rename(int row, const char* newName, const std::string& root,
+                                               MoviePlayer& player) {
     const ClipRecord* selected = catalogue_.RecordAtRow(row);
-    if (!selected) return false;
+    if (!selected) return RenameResult::Refused;
     ClipRecord record = *selected;
-    if (!newName || !*newName || !IsPlainFileName(newName)) return false;
+    if (!newName || !*newName || !IsPlainFileName(newName)) return RenameResult::Refused;
 
     std::string newPath = root + newName;
-    if (!MoveFileA(record.fullPath.c_str(), newPath.c_str())) return false;
+    if (newPath.size() > preview::kMaxCountedLength) return RenameResult::PathTooLong;
+    if (!MoveFileA(record.fullPath.c_str(), newPath.c_str())) return RenameResult::Refused;
 
     // A renamed file that no longer opens keeps the duration it had.
     MovieInfo movieInfo{};
@@ -126,5 +129,5 @@ bool ClipListView::Rename(int row, const char* newName, const std::string& root,
     record.name = newName;
     record.fullPath = newPath;
     catalogue_.records[static_cast<size_t>(catalogue_.IndexAtRow(row))] = record;
-    return true;
+    return RenameResult::Renamed;
 }

@@ -43,10 +43,13 @@ public:
     // The list asks for a cell's text.
     void FillCell(LVITEMA& item) const;
 
+    enum class RenameResult { Renamed, Refused, PathTooLong };
     // Renames the clip of list row `row` to `newName` in the device folder `root` and updates its
-    // record (the duration read again through `player`); false, with nothing changed, when the
-    // name is empty or the file system refuses. The caller rebuilds the rows.
-    bool Rename(int row, const char* newName, const std::string& root, MoviePlayer& player);
+    // record (the duration read again through `player`). Nothing changes when the name is empty,
+    // when the file system refuses, or when the new path would be longer than the movie library
+    // opens (PathTooLong: the clip would drop out of the list for good). The caller rebuilds the
+    // rows after a rename.
+    RenameResult Rename(int row, const char* newName, const std::string& root, MoviePlayer& player);
 
 private:
     ClipCatalogue& catalogue_;

@@ -141,6 +141,70 @@ TEST(SoundDecoder, ResamplesAndMixesToTheOutputFormat) {
     for (size_t i = 0; i < mixed.size(); i += 97) EXPECT_NEAR(mixed[i], (both[2 * i] + both[2 * i + 1]) / 2, 2) << i;
 }
 
+// Power of one frequency in one channel of interleaved samples (Goertzel).
+double Power(const Samples& s, int channels, int channel, double frequency, int rate) {
+    const double k = 2 * std::cos(2 * M_PI * frequency / rate);
+    double s1 = 0, s2 = 0;
+    for (size_t i = size_t(channel); i < s.size(); i += size_t(channels)) {
+        const double s0 = s[i] + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// Left and right carry different tones, so a channel copied, swapped or lost shows.
+TEST(SoundDecoder, StereoChannelsKeepTheirPlaceThroughResamplingAndMixing) {
+    using namespace moviebuild;
+    constexpr int kRate = 48000, kFrames = 9600;
+    constexpr double kLeft = 440, kRight = 1250;
+    Samples left(kFrames), right(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        left[size_t(i)] = int16_t(std::lrint(9000 * std::sin(2 * M_PI * kLeft * i / kRate)));
+        right[size_t(i)] = int16_t(std::lrint(6000 * std::sin(2 * M_PI * kRight * i / kRate)));
+    }
+    TrackLayout sound = SoundTrack(SoundEntry("twos", 0, 2, 16, kRate));
+    sound.mediaScale = kRate;
+    sound.delta = 1;
+    sound.sampleSizes.assign(kFrames, 4);
+    sound.samplesPerChunk = 2400;
+    MovieLayout layout;
+    layout.tracks = {sound};
+    layout.timeScale = kRate;
+    layout.duration = layout.tracks[0].tkhdDuration = kFrames;
+    Bytes file = BuildMovie(layout);
+    Movie m;
+    ASSERT_EQ(Read(file, m), movie::ReadResult::Ok);
+    movie::SampleInfo frame;
+    for (size_t i = 0; i < kFrames; ++i) {
+        ASSERT_TRUE(m.tracks[0].Sample(i, frame));
+        const uint16_t l = uint16_t(left[i]), r = uint16_t(right[i]);
+        const uint8_t bytes[4] = {uint8_t(l >> 8), uint8_t(l), uint8_t(r >> 8), uint8_t(r)};  // big-endian
+        std::memcpy(&file[frame.offset], bytes, 4);
+    }
+    auto decode = [&](int rate, int channels) {
+        SoundDecoder d(m, std::make_unique<movie::MemorySource>(file.data(), file.size()), rate, channels);
+        EXPECT_TRUE(d.Supported());
+        return ReadAll(d);
+    };
+
+    const Samples same = decode(kRate, 2);
+    ASSERT_EQ(same.size(), size_t(2 * kFrames));
+    for (size_t i = 0; i < kFrames; ++i) {
+        ASSERT_EQ(same[2 * i], left[i]) << i;
+        ASSERT_EQ(same[2 * i + 1], right[i]) << i;
+    }
+
+    const Samples resampled = decode(44100, 2);
+    ASSERT_GT(resampled.size(), 2u * 8000);
+    EXPECT_GT(Power(resampled, 2, 0, kLeft, 44100), 100 * Power(resampled, 2, 0, kRight, 44100));
+    EXPECT_GT(Power(resampled, 2, 1, kRight, 44100), 100 * Power(resampled, 2, 1, kLeft, 44100));
+
+    const Samples mixed = decode(kRate, 1);
+    ASSERT_EQ(mixed.size(), size_t(kFrames));
+    for (size_t i = 0; i < kFrames; ++i) ASSERT_NEAR(mixed[i], (left[i] + right[i]) / 2, 2) << i;
+}
+
 TEST(SoundDecoder, EditListsPlaceTheSoundOnTheMovieTimeline) {
     using namespace moviebuild;
     // 8 kHz mono 16-bit big-endian: sample n holds the byte n % 256 twice. An empty half second,

@@ -99,6 +99,13 @@ bool PumpUntil(const std::function<bool()>& done, int ms) {
     return true;
 }
 
+std::wstring Wide(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n);
+    return out;
+}
+
 std::string DriveRoot(char letter) { return std::string(1, letter) + ":\\"; }
 std::string MediaFolder(char letter) { return DriveRoot(letter) + "Movie\\Media\\"; }
 

@@ -30,6 +30,8 @@ private:
 std::string WindowText(HWND window);
 std::wstring WindowTextW(HWND window);
 std::wstring MessageBoxTextW(HWND box);
+// A text of the ANSI code page in UTF-16, as the wide calls take it.
+std::wstring Wide(const std::string& text);
 // Presses a button of a dialog box by id.
 void PressButton(HWND box, int id);
 

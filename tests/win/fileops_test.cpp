@@ -12,6 +12,7 @@
 #include "TestMovies.h"
 #include "TestUi.h"
 #include "catalogue/Format.h"
+#include "fileops/ClipOperations.h"
 #include "fileops/FileTransfer.h"
 #include "fileops/SystemErrorText.h"
 #include "framework/Application.h"
@@ -20,13 +21,6 @@ using namespace testui;
 
 namespace {
 
-
-std::wstring Wide(const std::string& text) {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
-    if (n > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out.data(), n);
-    return out;
-}
 
 bool IsFolderBrowser(HWND box) { return FindWindowExA(box, nullptr, "SysTreeView32", nullptr) != nullptr; }
 
@@ -211,27 +205,92 @@ TEST_F(FileOperations, DeleteAsksOnceAndTouchesOnlyTheConfirmedRows) {
     EXPECT_FALSE(Exists(MediaFolder('D') + "b.mov"));
 }
 
-// A path the system's path buffer cannot hold is refused for that file; the others go on.
-TEST_F(FileOperations, DeleteRefusesAPathTooLongForTheSystem) {
-    const std::string longName = std::string(250, 'x') + ".mov";
-    const std::string longPath = MediaFolder('D') + longName;
-    DeleteFileW(Wide(longPath).c_str());  // what a failed run may have left
-    Put("mjpeg_pcm_600.mov", "a.mov");
-    Put("mpeg4_1000.mov", "b.mov");
-    Open();
-    // A rename may give a clip a name that makes its path longer than the system takes.
-    ASSERT_EQ(EndEdit(0, longName.c_str()), 0);
-    ASSERT_EQ(Names(), (std::vector<std::string>{"b.mov", longName}));
-    ASSERT_GE(longPath.size(), size_t{MAX_PATH});
+// S: is a small file system of its own (a tmpfs of a few MiB) where the test run could mount one;
+// tools/test.sh does, as root. Elsewhere it is a folder on the same file system as the others.
+bool SmallDriveMounted() {
+    ULARGE_INTEGER total{};
+    return GetDiskFreeSpaceExA("S:\\", nullptr, &total, nullptr) && total.QuadPart <= 16u << 20;
+}
+#define REQUIRE_SMALL_DRIVE()                                                                        \
+    if (!SmallDriveMounted())                                                                        \
+    GTEST_SKIP() << "drive S: is not a small file system of its own (mounting a tmpfs needs root): " \
+                    "skipped"
 
-    Select({0, 1});
+// The clip that does not fit is reported with the system's text and leaves nothing on the full
+// disk: a part of it under its name would pass for the clip. The source and a file that was there
+// before are as they were.
+TEST_F(FileOperations, AFullDiskKeepsNoPartOfTheClip) {
+    REQUIRE_SMALL_DRIVE();
+    ClearDrive('S');
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "big.mov", 600, 6000, 11u << 20));
+    Put("mjpeg_pcm_600.mov", "small.mov");
+    WriteTextFile("S:\\small.mov", "already here");
+    const std::string big = ReadFileBytes(MediaFolder('D') + "big.mov");
+    Open();
+    const struct {
+        int button;
+        UINT message;
+        DWORD exists;
+    } operations[] = {{IDC_COPY, IDS_ERROR_COPY, ERROR_FILE_EXISTS}, {IDC_MOVE, IDS_ERROR_MOVE, ERROR_ALREADY_EXISTS}};
+    for (const auto& operation : operations) {
+        SCOPED_TRACE(operation.button == IDC_COPY ? "copy" : "move");
+        Select({0, 1});
+        Answers answers;
+        answers.folder = "S:\\";
+        Click(operation.button, answers);
+        ASSERT_EQ(answers.errors.size(), 2u);
+        EXPECT_EQ(answers.errors[0], ErrorText(operation.message, MediaFolder('D') + "big.mov", ERROR_DISK_FULL));
+        EXPECT_EQ(answers.errors[1], ErrorText(operation.message, MediaFolder('D') + "small.mov", operation.exists));
+        EXPECT_FALSE(Exists("S:\\big.mov"));
+        EXPECT_EQ(ReadFileBytes(MediaFolder('D') + "big.mov"), big);
+        EXPECT_EQ(ReadFileBytes("S:\\small.mov"), "already here");
+        EXPECT_EQ(Names(), (std::vector<std::string>{"big.mov", "small.mov"}));
+    }
+}
+
+// A move onto another file system is a copy and a delete, not a rename.
+TEST_F(FileOperations, MoveOntoAnotherFileSystemArrivesWholeAndLeavesNoSource) {
+    REQUIRE_SMALL_DRIVE();
+    ClearDrive('S');
+    Put("dv_pal_pcm.mov", "a.mov");
+    const std::string clip = ReadFileBytes(MediaFolder('D') + "a.mov");
+    Open();
+    Select({0});
     Answers answers;
-    Click(IDC_DELETE, answers);
-    ASSERT_EQ(answers.errors.size(), 1u);
-    EXPECT_EQ(answers.errors[0], ErrorText(IDS_ERROR_DELETE, longPath, ERROR_FILENAME_EXCED_RANGE));
-    EXPECT_FALSE(Exists(MediaFolder('D') + "b.mov"));
-    // The long-named file is still there: give it back a name the test drive can be cleared of.
-    EXPECT_TRUE(MoveFileW(Wide(longPath).c_str(), Wide(MediaFolder('D') + "a.mov").c_str()));
+    answers.folder = "S:\\";
+    Click(IDC_MOVE, answers);
+    EXPECT_TRUE(answers.errors.empty());
+    EXPECT_EQ(ReadFileBytes("S:\\a.mov"), clip);
+    EXPECT_FALSE(Exists(MediaFolder('D') + "a.mov"));
+    EXPECT_EQ(RowCount(), 0);
+}
+
+// The system takes an ANSI path of exactly MAX_PATH bytes by itself (it would delete that file):
+// the refusal is the program's own, for that file only; the others go on.
+TEST(ClipOperationsTest, DeleteRefusesAPathOfMaxPathBytesAndGoesOn) {
+    ClearDrive('F');
+    // In a folder: the file name alone stays within what the file system takes.
+    const std::string folder = "F:\\" + std::string(120, 'd') + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string longPath = folder + std::string(MAX_PATH - folder.size() - 4, 'x') + ".mov";
+    ASSERT_EQ(longPath.size(), size_t{MAX_PATH});
+    HANDLE file = CreateFileW(Wide(longPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    WriteTextFile("F:\\b.mov", "clip");
+
+    std::vector<std::wstring> errors;
+    BoxWatcher watcher([&](HWND box) {
+        errors.push_back(MessageBoxTextW(box));
+        PressButton(box, IDOK);
+    });
+    ClipOperations operations;
+    operations.DeleteFiles({longPath, "F:\\b.mov"});
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], ErrorText(IDS_ERROR_DELETE, longPath, ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_NE(GetFileAttributesW(Wide(longPath).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Exists("F:\\b.mov"));
+    DeleteFileW(Wide(longPath).c_str());
 }
 
 TEST_F(FileOperations, ADeviceRemovedBetweenTwoFilesGivesABoxPerRemainingFile) {

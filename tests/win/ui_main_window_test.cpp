@@ -14,6 +14,8 @@
 #include "TestUi.h"
 #include "catalogue/Format.h"
 #include "catalogue/win/FolderScan.h"
+#include "fileops/SystemErrorText.h"
+#include "preview/CountedString.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 
@@ -151,6 +153,36 @@ TEST_F(MainWindow, RefusedRenamesChangeNothingButThePreview) {
     }
     EXPECT_NE(GetFileAttributesA((MediaFolder('D') + "a.mov").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA("D:\\Movie\\a.mov"), INVALID_FILE_ATTRIBUTES);
+}
+
+// A path longer than the movie library opens would drop the clip from the list for good: such a
+// rename is refused with the system's text before the file is touched. Up to that length the clip
+// is renamed and the next scan still finds it.
+TEST_F(MainWindow, RenameRefusesAPathTheClipCouldNotBeOpenedUnder) {
+    ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "a.mov", 600, 600 * 5));
+    Open();
+    const size_t longest = preview::kMaxCountedLength - MediaFolder('D').size();
+    const std::string fits = std::string(longest - 4, 'n') + ".mov";
+    const std::string tooLong = "n" + fits;
+    std::vector<std::wstring> boxes;
+    BoxWatcher watcher([&](HWND box) {
+        boxes.push_back(MessageBoxTextW(box));
+        PressButton(box, IDOK);
+    }, {dlg->hwnd()});
+
+    Select({0});
+    EXPECT_EQ(EndEdit(0, tooLong.c_str()), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], Wide(SystemErrorText(ERROR_FILENAME_EXCED_RANGE)));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.mov"}));
+    EXPECT_TRUE(Exists(MediaFolder('D') + "a.mov"));
+
+    Select({0});
+    EXPECT_EQ(EndEdit(0, fits.c_str()), 0);
+    EXPECT_EQ(boxes.size(), 1u);
+    dlg->ScanMediaFolder();
+    EXPECT_EQ(Names(), (std::vector<std::string>{fits}));
+    EXPECT_EQ(RowAt(0).duration, "00:00:05");
 }
 
 TEST_F(MainWindow, RenameToANameThatIsNoMovieKeepsTheDuration) {
