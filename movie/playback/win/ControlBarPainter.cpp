@@ -1,9 +1,9 @@
 #include "movie/playback/win/ControlBarPainter.h"
 
+#include "win/WindowDC.h"
+
 namespace movie {
 namespace {
-
-RECT ToRect(const BarRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 void Fill(HDC dc, const RECT& r, int colour) { FillRect(dc, &r, GetSysColorBrush(colour)); }
 
@@ -31,13 +31,12 @@ void PaintGlyph(HDC dc, const RECT& button, bool playing) {
 HFONT ControlBarFont() { return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
 
 int ControlBarTextWidth(const std::string& text) {
-    HDC screen = GetDC(nullptr);
+    const win::WindowDC screen(nullptr);
     if (!screen) return 0;
-    HGDIOBJ old = SelectObject(screen, ControlBarFont());
+    HGDIOBJ old = SelectObject(screen.Get(), ControlBarFont());
     SIZE size{};
-    GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(screen, old);
-    ReleaseDC(nullptr, screen);
+    GetTextExtentPoint32A(screen.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(screen.Get(), old);
     return size.cx;
 }
 

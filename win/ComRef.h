@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace win {
+
 struct ComRelease {
     void operator()(IUnknown* object) const {
         if (object) object->Release();
@@ -13,3 +15,5 @@ struct ComRelease {
 
 template <class Interface>
 using ComRef = std::unique_ptr<Interface, ComRelease>;
+
+}  // namespace win
