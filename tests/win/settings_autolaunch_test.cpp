@@ -9,7 +9,7 @@
 
 #include "MainWindowFixture.h"
 #include "TestUi.h"
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
 
 using namespace testui;
 

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 class Dialog;
 
 class Application {
@@ -17,8 +15,6 @@ public:
     int Run(HINSTANCE instance, int argc, char** argv);
 
     static Application* Current();
-    // The module whose resources the program uses (the exe; in tests, the test exe).
-    static HINSTANCE ResourceInstance();
 
     HWND MainWindow() const;
     void SetMainWindow(Dialog* dialog) { mainWindow_ = dialog; }
@@ -41,20 +37,4 @@ private:
     int argc_ = 0;
     char** argv_ = nullptr;
     bool oleStarted_ = false;
-};
-
-// Loads a message of the catalogue in the language the platform chose, in the ANSI code page.
-std::string LoadMessage(UINT id);
-
-// Shows the wait cursor while it lives; nests.
-class WaitCursor {
-public:
-    WaitCursor();
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    static int Depth();
-
-private:
-    HCURSOR previous_;
 };

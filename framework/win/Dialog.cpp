@@ -1,18 +1,18 @@
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 
 #include <exception>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
+#include "win/WindowsHook.h"
 
 namespace {
 
 // The dialog whose window is being created on this thread; the CBT hook subclasses the first
 // window created while it is set, before that window sees WM_NCCREATE.
 thread_local Dialog* tCreating = nullptr;
-thread_local HHOOK tHook = nullptr;
 // Window to dialog object, per thread (a window's messages come to its own thread). A map of our
 // own rather than a window property: property look-ups are slow on some systems, and the window
 // procedure needs this for every message.
@@ -50,10 +50,13 @@ Dialog::~Dialog() {
 const Dialog::MessageMap* Dialog::GetMessageMap() const { return GetThisMessageMap(); }
 
 const Dialog::MessageMap* Dialog::GetThisMessageMap() {
+    using MapClass = Dialog;
+    using MapTarget = Dialog;
+    using MapResult = LRESULT;
     static const MessageEntry entries[] = {
-        {EntryKind::Command, IDOK, BN_CLICKED, nullptr, &Dialog::OnOK, nullptr},
-        {EntryKind::Command, IDCANCEL, BN_CLICKED, nullptr, &Dialog::OnCancel, nullptr},
-        {EntryKind::End, 0, 0, nullptr, nullptr, nullptr},
+        ON_COMMAND(IDOK, OnOK)
+        ON_COMMAND(IDCANCEL, OnCancel)
+        WIN_MAP_END
     };
     static const MessageMap map{nullptr, entries};
     return &map;
@@ -69,17 +72,16 @@ LRESULT CALLBACK Dialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) {
         dlg->superProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Dialog::StaticWindowProc)));
     }
-    return CallNextHookEx(tHook, code, wParam, lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 HWND Dialog::CreateWindowFromTemplate(HWND owner) {
-    HINSTANCE instance = Application::ResourceInstance();
     tCreating = this;
-    tHook = SetWindowsHookExA(WH_CBT, &Dialog::CreationHook, nullptr, GetCurrentThreadId());
-    HWND hwnd = CreateDialogParamA(instance, MAKEINTRESOURCEA(templateId_), owner, &Dialog::StaticDialogProc,
+    // The hook is in place only while this dialog's window is made.
+    win::WindowsHook hook(SetWindowsHookExA(WH_CBT, &Dialog::CreationHook, nullptr, GetCurrentThreadId()));
+    HWND hwnd = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId_), owner, &Dialog::StaticDialogProc,
                                    reinterpret_cast<LPARAM>(this));
-    UnhookWindowsHookEx(tHook);
-    tHook = nullptr;
+    hook.Reset();
     tCreating = nullptr;
     if (!hwnd) hwnd_ = nullptr;
     wasCreated_ = hwnd != nullptr;
@@ -93,10 +95,6 @@ HWND Dialog::CreateModeless() {
 
 INT_PTR Dialog::DoModal() {
     HWND owner = owner_;
-    if (!owner) {
-        if (Application* app = Application::Current()) owner = app->MainWindow();
-        if (owner && !IsWindow(owner)) owner = nullptr;
-    }
     bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     inModal_ = true;
     modalEnded_ = false;
@@ -162,33 +160,9 @@ LRESULT Dialog::Default() {
 
 bool Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     for (const MessageMap* map = GetMessageMap(); map; map = map->base) {
-        for (const MessageEntry* e = map->entries; e->kind != EntryKind::End; ++e) {
-            switch (e->kind) {
-            case EntryKind::Message:
-                if (e->message == message) {
-                    result = (this->*(e->onMessage))(wParam, lParam);
-                    return true;
-                }
-                break;
-            case EntryKind::Command:
-                if (message == WM_COMMAND && e->message == LOWORD(wParam) && e->code == HIWORD(wParam)) {
-                    (this->*(e->onCommand))();
-                    result = 0;
-                    return true;
-                }
-                break;
-            case EntryKind::Notify:
-                if (message == WM_NOTIFY && lParam) {
-                    auto* hdr = reinterpret_cast<NMHDR*>(lParam);
-                    if (e->message == hdr->idFrom && e->code == hdr->code) {
-                        result = (this->*(e->onNotify))(hdr);
-                        return true;
-                    }
-                }
-                break;
-            case EntryKind::End:
-                break;
-            }
+        if (const MessageEntry* entry = win::FindEntry(map->entries, message, wParam, lParam)) {
+            result = entry->handle(*this, wParam, lParam);
+            return true;
         }
     }
     return false;

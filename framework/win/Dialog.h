@@ -8,6 +8,8 @@
 #include <exception>
 #include <string>
 
+#include "win/MessageMap.h"
+
 class Dialog;
 
 // A control of a dialog, bound to its member by id during DoDataExchange.
@@ -29,22 +31,9 @@ private:
 
 class Dialog {
 public:
-    // Handlers of a message map. Messages get the raw parameters and answer the window's result;
-    // commands (BN_CLICKED and menu/accelerator commands) take nothing; notifications get the header
-    // and answer the notification's result.
-    using MessageHandler = LRESULT (Dialog::*)(WPARAM, LPARAM);
-    using CommandHandler = void (Dialog::*)();
-    using NotifyHandler = LRESULT (Dialog::*)(NMHDR*);
-
-    enum class EntryKind { End, Message, Command, Notify };
-    struct MessageEntry {
-        EntryKind kind;
-        UINT message;  // message, or the control id of a command or notification
-        UINT code;     // command code (BN_CLICKED, CBN_SELCHANGE, ...) or notification code
-        MessageHandler onMessage;
-        CommandHandler onCommand;
-        NotifyHandler onNotify;
-    };
+    // The entries of a dialog's message map (win/MessageMap.h): typed handlers called on the
+    // dialog, answering the window's result (a notification's through DWLP_MSGRESULT as well).
+    using MessageEntry = win::MessageEntry<Dialog, LRESULT>;
     struct MessageMap {
         const MessageMap* base;
         const MessageEntry* entries;
@@ -55,7 +44,7 @@ public:
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
 
-    // Runs the dialog modally: the owner (or the application's main window) is disabled while it
+    // Runs the dialog modally: its owner, the window given at construction, is disabled while it
     // runs. Returns the code given to EndModal, or -1 when the window could not be made or was
     // destroyed without one (WasCreated tells the two apart). An exception that one of the
     // thread's window handlers raised during the run ends it and is thrown from here.
@@ -114,7 +103,8 @@ private:
     } current_{};
 };
 
-// Message-map macros, in the manner of WTL's crackers: one line per behaviour.
+// A dialog's message map: one per dialog class, its entries (win/MessageMap.h) between these two,
+// the base class's map consulted after its own.
 #define DECLARE_MESSAGE_MAP()                                  \
 protected:                                                     \
     const Dialog::MessageMap* GetMessageMap() const override; \
@@ -125,19 +115,13 @@ protected:                                                     \
     const Dialog::MessageMap* ThisClass::GetThisMessageMap() {                                \
         using MapClass = ThisClass;                                                           \
         using MapBase = BaseClass;                                                            \
+        using MapTarget = Dialog;                                                             \
+        using MapResult = LRESULT;                                                            \
         static const Dialog::MessageEntry entries[] = {
-#define ON_MESSAGE(msg, fn) \
-    {Dialog::EntryKind::Message, msg, 0, static_cast<Dialog::MessageHandler>(&MapClass::fn), nullptr, nullptr},
-#define ON_COMMAND(id, fn) \
-    {Dialog::EntryKind::Command, id, BN_CLICKED, nullptr, static_cast<Dialog::CommandHandler>(&MapClass::fn), nullptr},
-#define ON_CONTROL(code, id, fn) \
-    {Dialog::EntryKind::Command, id, code, nullptr, static_cast<Dialog::CommandHandler>(&MapClass::fn), nullptr},
-#define ON_NOTIFY(code, id, fn) \
-    {Dialog::EntryKind::Notify, id, static_cast<UINT>(code), nullptr, nullptr, static_cast<Dialog::NotifyHandler>(&MapClass::fn)},
-#define END_MESSAGE_MAP()                                                   \
-    {Dialog::EntryKind::End, 0, 0, nullptr, nullptr, nullptr}               \
-    }                                                                       \
-    ;                                                                       \
+#define END_MESSAGE_MAP()                                                       \
+    WIN_MAP_END                                                                 \
+    }                                                                           \
+    ;                                                                           \
     static const Dialog::MessageMap map{MapBase::GetThisMessageMap(), entries}; \
-    return &map;                                                            \
+    return &map;                                                                \
     }
