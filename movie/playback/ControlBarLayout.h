@@ -18,6 +18,8 @@ struct BarRect {
 
 class ControlBarLayout {
 public:
+    // The bar's height under the movie rectangle.
+    static constexpr int kHeight = 30;
     static constexpr int kThumbWidth = 9;
     static constexpr int kThumbHeight = 16;
     static constexpr int kGap = 6;

@@ -271,13 +271,13 @@ TEST(MoviePlayerCalls, WindowMessagesReachTheControllerOnlyWhenThereIsOne) {
     library.Take();
     EXPECT_EQ(player.HandleWindowMessage(host.hwnd, WM_LBUTTONDOWN, 1, MAKELPARAM(3, 4)), 7);
     const DWORD position = GetMessagePos();
-    EXPECT_EQ(library.lastEvent.window, host.hwnd);
+    EXPECT_EQ(library.lastEvent.hwnd, host.hwnd);
     EXPECT_EQ(library.lastEvent.message, UINT(WM_LBUTTONDOWN));
     EXPECT_EQ(library.lastEvent.wParam, WPARAM(1));
     EXPECT_EQ(library.lastEvent.lParam, MAKELPARAM(3, 4));
     EXPECT_EQ(library.lastEvent.time, DWORD(GetMessageTime()));
-    EXPECT_EQ(library.lastEvent.where.x, static_cast<short>(LOWORD(position)));
-    EXPECT_EQ(library.lastEvent.where.y, static_cast<short>(HIWORD(position)));
+    EXPECT_EQ(library.lastEvent.pt.x, static_cast<short>(LOWORD(position)));
+    EXPECT_EQ(library.lastEvent.pt.y, static_cast<short>(HIWORD(position)));
 }
 
 TEST(MoviePlayerCalls, EditingGoesThroughTheController) {

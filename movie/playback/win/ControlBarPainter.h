@@ -17,6 +17,9 @@ struct ControlBarState {
     std::string timeText;
 };
 
+// Where the layout's rectangles meet GDI's.
+inline RECT ToRect(const BarRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+
 // The font of the bar's text: the system's default GUI font.
 HFONT ControlBarFont();
 // Pixels `text` needs in the bar's font.

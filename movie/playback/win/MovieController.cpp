@@ -5,6 +5,7 @@
 
 #include "movie/playback/win/ControlBarPainter.h"
 #include "movie/playback/win/WaveOutput.h"
+#include "win/WindowDC.h"
 
 namespace movie {
 namespace {
@@ -23,8 +24,6 @@ int64_t CounterMicros() {
 int64_t Clamp64(uint64_t value) { return static_cast<int64_t>(std::min<uint64_t>(value, INT64_MAX / 2)); }
 
 bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-RECT ToRect(const BarRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 }  // namespace
 
@@ -68,7 +67,7 @@ void MovieController::Place() {
         top += (boxHeight - height) / 2;
     }
     frame_ = RECT{left, top, left + width, top + height};
-    bounds_ = RECT{box_.left, box_.top, box_.right, box_.bottom + kBarHeight};
+    bounds_ = RECT{box_.left, box_.top, box_.right, box_.bottom + ControlBarLayout::kHeight};
 
     const BarRect bar{box_.left, box_.bottom, box_.right, bounds_.bottom};
     const int timeWidth = host_ ? ControlBarTextWidth(TimeText(transport_.Duration(), transport_.Duration(),
@@ -89,7 +88,7 @@ void MovieController::SetBounds(const RECT& bounds) {
     const long oldWidth = bounds_.right - bounds_.left, oldHeight = bounds_.bottom - bounds_.top;
     if (host_ && IsWindow(host_)) InvalidateRect(host_, &bounds_, TRUE);
     box_ = RECT{bounds.left, bounds.top, std::max(bounds.left, bounds.right),
-                std::max(bounds.top, bounds.bottom - kBarHeight)};
+                std::max(bounds.top, bounds.bottom - ControlBarLayout::kHeight)};
     Place();
     if (bounds_.right - bounds_.left != oldWidth || bounds_.bottom - bounds_.top != oldHeight)
         Filtered(kSizeChanged, nullptr);
@@ -178,11 +177,9 @@ void MovieController::Present(const RECT& part) {
     RECT area{};
     if (!IntersectRect(&area, &part, &bounds_)) return;
     GdiFlush();
-    if (HDC dc = GetDC(host_)) {
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, canvas_.Dc(), area.left,
+    if (const win::WindowDC dc(host_); dc)
+        BitBlt(dc.Get(), area.left, area.top, area.right - area.left, area.bottom - area.top, canvas_.Dc(), area.left,
                area.top, SRCCOPY);
-        ReleaseDC(host_, dc);
-    }
 }
 
 void MovieController::PresentChanges(bool frameChanged, bool barChanged) {
@@ -311,120 +308,139 @@ void MovieController::EndDrag(bool resume) {
     resumeAfterDrag_ = false;
 }
 
-bool MovieController::OnMouse(UINT message, POINT at) {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (!PtInRect(&bounds_, at)) return false;
-        switch (layout_.HitTest(at.x, at.y)) {
-        case ControlBarLayout::Part::Button:
-            Playing() ? Pause() : Play();
-            break;
-        case ControlBarLayout::Part::Slider:
-            resumeAfterDrag_ = Playing();
-            Pause();
-            dragging_ = true;
-            SetCapture(host_);
-            SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
-            break;
-        case ControlBarLayout::Part::None:
-            break;
-        }
-        return true;
-    case WM_MOUSEMOVE:
-        if (!dragging_) return false;
-        SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
-        return true;
-    case WM_LBUTTONUP:
-        if (dragging_) {
-            SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
-            EndDrag(true);
-            return true;
-        }
-        return PtInRect(&bounds_, at) != FALSE;
-    default:
-        return PtInRect(&bounds_, at) != FALSE;
-    }
+// What the controller does with its host's messages; each handler answers whether it used one.
+BEGIN_MESSAGE_TABLE(MovieController, EventMap, MovieController, bool)
+    ON_WM_TIMER()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONDBLCLK()
+    ON_WM_LBUTTONUP()
+    ON_WM_RBUTTONDOWN()
+    ON_WM_RBUTTONUP()
+    ON_WM_MOUSEMOVE()
+    ON_WM_CAPTURECHANGED()
+    ON_WM_CANCELMODE()
+    ON_WM_KEYDOWN()
+    ON_WM_KEYUP()
+    ON_WM_CHAR()
+    ON_WM_PAINT()
+    ON_WM_ERASEBKGND()
+END_MESSAGE_TABLE()
+
+bool MovieController::HandleEvent(const MSG& event) {
+    if (host_ == nullptr || event.hwnd != host_) return false;
+    const auto* entry = win::FindEntry(EventMap(), event.message, event.wParam, event.lParam);
+    return entry && entry->handle(*this, event.wParam, event.lParam);
 }
 
+bool MovieController::OnTimer(UINT_PTR id) {
+    if (id != TimerId()) return false;
+    Tick();
+    return true;
+}
+
+// A press on the button plays or pauses; on the slider it seeks there and drags the thumb.
+bool MovieController::OnLButtonDown(UINT, POINT at) {
+    if (!PtInRect(&bounds_, at)) return false;
+    switch (layout_.HitTest(at.x, at.y)) {
+    case ControlBarLayout::Part::Button:
+        Playing() ? Pause() : Play();
+        break;
+    case ControlBarLayout::Part::Slider:
+        resumeAfterDrag_ = Playing();
+        Pause();
+        dragging_ = true;
+        SetCapture(host_);
+        SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
+        break;
+    case ControlBarLayout::Part::None:
+        break;
+    }
+    return true;
+}
+
+bool MovieController::OnLButtonDblClk(UINT keys, POINT at) { return OnLButtonDown(keys, at); }
+
+bool MovieController::OnLButtonUp(UINT, POINT at) {
+    if (!dragging_) return PtInRect(&bounds_, at) != FALSE;
+    SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
+    EndDrag(true);
+    return true;
+}
+
+// The other button does nothing, but a click on the movie is the controller's all the same.
+bool MovieController::OnRButtonDown(UINT, POINT at) { return PtInRect(&bounds_, at) != FALSE; }
+
+bool MovieController::OnRButtonUp(UINT keys, POINT at) { return OnRButtonDown(keys, at); }
+
+bool MovieController::OnMouseMove(UINT, POINT at) {
+    if (!dragging_) return false;
+    SeekTo(layout_.TimeAt(at.x, transport_.Duration()));
+    return true;
+}
+
+bool MovieController::OnCaptureChanged(HWND gaining) {
+    if (dragging_ && gaining != host_) EndDrag(true);
+    return false;
+}
+
+bool MovieController::OnCancelMode() {
+    EndDrag(false);
+    return false;
+}
+
+bool MovieController::HasKeys() const { return keyboardControl_ && GetFocus() == host_; }
+
 // Space and Enter play or pause; the arrows step a frame (pausing first); Home and End go to
-// the movie's start and end.
-bool MovieController::OnKey(WPARAM key) {
+// the movie's start and end. Every key is the controller's while it has the keys.
+bool MovieController::OnKeyDown(UINT key, UINT, UINT) {
+    if (!HasKeys()) return false;
     switch (key) {
     case VK_SPACE:
     case VK_RETURN:
         Playing() ? Pause() : Play();
-        return true;
+        break;
     case VK_RIGHT:
         Step(+1);
-        return true;
+        break;
     case VK_LEFT:
         Step(-1);
-        return true;
+        break;
     case VK_HOME:
         Pause();
         SeekTo(0);
-        return true;
+        break;
     case VK_END:
         Pause();
         SeekTo(transport_.Duration());
-        return true;
+        break;
     default:
-        return true;
+        break;
     }
+    return true;
 }
 
-bool MovieController::HandleEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time,
-                                  POINT point) {
-    lastEvent_ = Event{window, message, wParam, lParam, time, point};
-    ++eventCount_;
-    if (host_ == nullptr || window != host_) return false;
-    switch (message) {
-    case WM_TIMER:
-        if (wParam != TimerId()) return false;
-        Tick();
-        return true;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MOUSEMOVE: {
-        // Client coordinates, signed: a captured mouse can be left of or above the window.
-        const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        return OnMouse(message, at);
+bool MovieController::OnKeyUp(UINT, UINT, UINT) { return HasKeys(); }
+
+bool MovieController::OnChar(UINT, UINT, UINT) { return HasKeys(); }
+
+// The host has painted (its erase and pictures); the controller's area is drawn over it.
+bool MovieController::OnPaint() {
+    updatePending_ = false;
+    Present(bounds_);
+    ValidateChildrenUnder();
+    return true;
+}
+
+// Erased before the host's own handling: show the current picture in the erased region and keep
+// the host's erase out of it, so nothing flickers or goes stale.
+bool MovieController::OnEraseBkgnd(HDC dc) {
+    if (dc && canvas_.Valid()) {
+        GdiFlush();
+        BitBlt(dc, bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top, canvas_.Dc(),
+               bounds_.left, bounds_.top, SRCCOPY);
+        ExcludeClipRect(dc, bounds_.left, bounds_.top, bounds_.right, bounds_.bottom);
     }
-    case WM_CAPTURECHANGED:
-        if (dragging_ && reinterpret_cast<HWND>(lParam) != host_) EndDrag(true);
-        return false;
-    case WM_CANCELMODE:
-        EndDrag(false);
-        return false;
-    case WM_KEYDOWN:
-        if (!keyboardControl_ || GetFocus() != host_) return false;
-        return OnKey(wParam);
-    case WM_KEYUP:
-    case WM_CHAR:
-        return keyboardControl_ && GetFocus() == host_;
-    case WM_PAINT:
-        // The host has painted (its erase and pictures); the controller's area is drawn over it.
-        updatePending_ = false;
-        Present(bounds_);
-        ValidateChildrenUnder();
-        return true;
-    case WM_ERASEBKGND:
-        // Erased before the host's own handling: show the current picture in the erased region
-        // and keep the host's erase out of it, so nothing flickers or goes stale.
-        if (HDC dc = reinterpret_cast<HDC>(wParam); dc && canvas_.Valid()) {
-            GdiFlush();
-            BitBlt(dc, bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top,
-                   canvas_.Dc(), bounds_.left, bounds_.top, SRCCOPY);
-            ExcludeClipRect(dc, bounds_.left, bounds_.top, bounds_.right, bounds_.bottom);
-        }
-        return true;
-    default:
-        return false;
-    }
+    return true;
 }
 
 }  // namespace movie

@@ -17,6 +17,7 @@
 #include "movie/playback/PlaybackClock.h"
 #include "movie/playback/Transport.h"
 #include "movie/playback/win/OffscreenBitmap.h"
+#include "win/MessageMap.h"
 
 namespace movie {
 
@@ -24,8 +25,6 @@ class WaveOutput;
 
 class MovieController {
 public:
-    // Height of the control bar under the movie rectangle, in pixels.
-    static constexpr int kBarHeight = 30;
     // How often a playing controller looks at its clock, in milliseconds.
     static constexpr UINT kTickMillis = 10;
 
@@ -33,15 +32,6 @@ public:
     // changed size); true means the action was handled and the controller must not handle it.
     using Filter = std::function<bool(int16_t action, void* parameter)>;
     static constexpr int16_t kSizeChanged = 26;
-
-    struct Event {
-        HWND window = nullptr;
-        UINT message = 0;
-        WPARAM wParam = 0;
-        LPARAM lParam = 0;
-        DWORD time = 0;
-        POINT point = {0, 0};
-    };
 
     struct Time {
         int64_t value = 0;
@@ -100,11 +90,10 @@ public:
     void RequestUpdate();
     bool UpdatePending() const { return updatePending_; }
 
-    // One message of a window, as the host received it (point: cursor in screen coordinates).
-    // Returns true when the controller used it. Never sends or posts anything to the host.
-    bool HandleEvent(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD time, POINT point);
-    const Event& LastEvent() const { return lastEvent_; }
-    uint32_t EventCount() const { return eventCount_; }
+    // One message of a window, as the host received it (with its time and the cursor in screen
+    // coordinates). Returns true when the controller used it. Never sends or posts anything to
+    // the host.
+    bool HandleEvent(const MSG& event);
 
     // Playback, as the bar and the keys drive it; times in units of the movie's time scale.
     bool Playing() const { return transport_.Playing(); }
@@ -140,9 +129,25 @@ private:
     void StopSound();
     int64_t DeviceMicros() const;
     void Step(int direction);
-    bool OnMouse(UINT message, POINT at);
-    bool OnKey(WPARAM key);
     void EndDrag(bool resume);
+    // Keys are the controller's: keyboard control is on and the host has the focus.
+    bool HasKeys() const;
+
+    static const win::MessageEntry<MovieController, bool>* EventMap();
+    bool OnTimer(UINT_PTR id);
+    bool OnLButtonDown(UINT keys, POINT at);
+    bool OnLButtonDblClk(UINT keys, POINT at);
+    bool OnLButtonUp(UINT keys, POINT at);
+    bool OnRButtonDown(UINT keys, POINT at);
+    bool OnRButtonUp(UINT keys, POINT at);
+    bool OnMouseMove(UINT keys, POINT at);
+    bool OnCaptureChanged(HWND gaining);
+    bool OnCancelMode();
+    bool OnKeyDown(UINT key, UINT repeat, UINT flags);
+    bool OnKeyUp(UINT key, UINT repeat, UINT flags);
+    bool OnChar(UINT character, UINT repeat, UINT flags);
+    bool OnPaint();
+    bool OnEraseBkgnd(HDC dc);
 
     std::shared_ptr<const Movie> movie_;
     HWND host_;
@@ -159,8 +164,6 @@ private:
     Time selectionStart_{};
     Time selectionDuration_{};
     bool updatePending_ = false;
-    Event lastEvent_{};
-    uint32_t eventCount_ = 0;
 
     std::unique_ptr<PictureSource> pictures_;
     std::unique_ptr<SoundSource> sound_;
