@@ -12,17 +12,14 @@ std::unique_ptr<DecodedPictures> DecodedPictures::Open(const std::shared_ptr<con
     if (!file) return nullptr;
     auto decoder = std::make_unique<VideoDecoder>(*movie, std::move(file), track);
     if (!decoder->Supported()) return nullptr;
-    TrackTimeline timeline(movie->tracks[static_cast<size_t>(track)], movie->timeScale);
-    return std::unique_ptr<DecodedPictures>(new DecodedPictures(movie, std::move(decoder), std::move(timeline)));
+    return std::unique_ptr<DecodedPictures>(new DecodedPictures(movie, std::move(decoder)));
 }
 
-DecodedPictures::DecodedPictures(std::shared_ptr<const Movie> movie, std::unique_ptr<VideoDecoder> decoder,
-                                 TrackTimeline timeline)
-    : movie_(std::move(movie)), decoder_(std::move(decoder)), timeline_(std::move(timeline)) {}
+DecodedPictures::DecodedPictures(std::shared_ptr<const Movie> movie, std::unique_ptr<VideoDecoder> decoder)
+    : movie_(std::move(movie)), decoder_(std::move(decoder)) {}
 
 bool DecodedPictures::Presented(int64_t time) const {
-    int64_t media;
-    return time >= 0 && timeline_.MediaTimeAt(static_cast<uint64_t>(time), media);
+    return time >= 0 && decoder_->Presents(static_cast<uint64_t>(time));
 }
 
 bool DecodedPictures::SpanAt(int64_t time, FrameSpan& span) {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "movie/decode/MediaSource.h"
-#include "movie/decode/TrackTimeline.h"
 #include "movie/decode/VideoDecoder.h"
 
 namespace movie {
@@ -20,13 +19,13 @@ public:
     bool FrameAt(int64_t time, int width, int height, uint8_t* pixels, size_t stride) override;
 
 private:
-    DecodedPictures(std::shared_ptr<const Movie> movie, std::unique_ptr<VideoDecoder> decoder, TrackTimeline timeline);
-    // True when a frame is presented at `time` (inside the track, not in an empty edit).
+    DecodedPictures(std::shared_ptr<const Movie> movie, std::unique_ptr<VideoDecoder> decoder);
+    // True when a frame is presented at `time` (inside the track, not in an empty edit). The
+    // decoder counts movie time unsigned; a time before the movie presents nothing.
     bool Presented(int64_t time) const;
 
     std::shared_ptr<const Movie> movie_;
     std::unique_ptr<VideoDecoder> decoder_;
-    TrackTimeline timeline_;
 };
 
 }  // namespace movie

@@ -298,6 +298,11 @@ uint32_t VideoDecoder::Codec() const { return impl_->hasTrack ? impl_->track.cod
 int VideoDecoder::Width() const { return impl_->track.sampleWidth; }
 int VideoDecoder::Height() const { return impl_->track.sampleHeight; }
 uint64_t VideoDecoder::Duration() const { return impl_->timeline.End(); }
+
+bool VideoDecoder::Presents(uint64_t movieTime) const {
+    int64_t mediaTime;
+    return impl_->timeline.MediaTimeAt(movieTime, mediaTime);
+}
 uint64_t VideoDecoder::FrameStartTime(uint64_t movieTime) const { return impl_->FrameStartTime(movieTime); }
 
 VideoDecoder::Status VideoDecoder::FrameAt(uint64_t movieTime, int width, int height, Picture& out) {

@@ -45,6 +45,8 @@ public:
     int Width() const;            // the sample description's size in pixels (DV: 720 x 480/576,
     int Height() const;           //   not square: the caller fits the display box)
     uint64_t Duration() const;    // the track's presentation length in movie time units
+    // True when a frame is presented at `movieTime`: inside the track, not in an empty edit.
+    bool Presents(uint64_t movieTime) const;
 
     // The frame presented at `movieTime` (movie time-scale units; times past the end give the
     // last frame), scaled to width x height (bilinear) as B, G, R, 0xFF pixels. The edit list is

@@ -220,6 +220,12 @@ TEST(VideoDecoder, ReportsWhatItCannotShow) {
     VideoDecoder late(m, std::make_unique<movie::MemorySource>(file.data(), file.size()));
     EXPECT_EQ(late.FrameAt(60, 32, 24, p), VideoDecoder::Status::Empty);
     EXPECT_EQ(late.NextFrameTime(60), 120u);
+    EXPECT_FALSE(late.Presents(0));
+    EXPECT_FALSE(late.Presents(119));
+    EXPECT_TRUE(late.Presents(120));
+    EXPECT_TRUE(late.Presents(359));
+    EXPECT_FALSE(late.Presents(360)) << "past the track";
+    EXPECT_FALSE(none.Presents(0));
 }
 
 TEST(VideoDecoder, UncompressedRowsMayBePadded) {
