@@ -5,11 +5,13 @@
 
 class WaitCursor {
 public:
+    // How many owners are alive.
+    static int Depth();
+
     WaitCursor();
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
-    static int Depth();
 
 private:
     HCURSOR previous_;
