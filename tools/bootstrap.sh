@@ -14,7 +14,7 @@ pkgs=(
   wine wine64 fonts-wine fonts-ipafont-gothic
   xvfb xauth xdotool x11-utils imagemagick locales
   ffmpeg libavcodec-dev libswscale-dev libswresample-dev libavutil-dev pkg-config nasm xz-utils
-  dpkg-dev python3 zip hyperfine
+  dpkg-dev python3 zip hyperfine git
 )
 # 32-bit Wine, for running the 32-bit product; optional.
 pkgs32=(wine32:i386)

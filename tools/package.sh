@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Builds the 32-bit product in Release and writes dist/ClipHarbor-1.0-win32.zip: ClipHarbor.exe,
 # clipinfo.exe, a short user README and the licence notes of everything linked in.
+# Usage: tools/package.sh [--build DIR]   (DIR: an i686 Release build folder to build and take the
+# programs from, instead of build/release32; the test command passes its own)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
-as_root bash tools/bootstrap.sh
 build=build/release32
+if [ "${1:-}" = --build ]; then build=${2:?package: --build needs a folder}; fi
+
+as_root bash tools/bootstrap.sh
 mkdir -p build
-{ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DCLIPHARBOR_TESTS=OFF &&
-  cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo; } >build/package.log 2>&1 \
-  || { tail -40 build/package.log; exit 1; }
+configure() {
+  [ "$build" != build/release32 ] && return 0  # a given folder is configured already
+  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DCLIPHARBOR_TESTS=OFF
+}
+{ configure && cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo; } \
+  >build/package.log 2>&1 || { tail -40 build/package.log; exit 1; }
 
 stage=build/package/ClipHarbor-1.0-win32
 rm -rf "$stage"

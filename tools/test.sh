@@ -55,6 +55,9 @@ else
 fi
 echo "$which_build"
 
+step "Release archive from a clean clone"
+bash tools/check-package.sh build/win32 || failed+=(package)
+
 step "Wine prefix and display"
 . tools/wine-env.sh "$arch"
 wine_prefix_ready || exit 1

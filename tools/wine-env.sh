@@ -116,22 +116,22 @@ map_drive() {  # map_drive x /some/folder
   ln -sfn "$2" "$WINEPREFIX/dosdevices/$1:"
 }
 
-# Drive S: is a small file system of its own, a tmpfs of 8 MiB, where this run may mount one (as
+# Drive M: is a small file system of its own, a tmpfs of 8 MiB, where this run may mount one (as
 # root): the tests fill it for a full disk and move clips onto it across file systems; elsewhere it
 # is a plain folder and those tests say they are skipped. Map it before the prefix's services start,
 # or the folder browser does not list it.
 small_drive_mount() {
-  local dir=$_root/build/testdrives/s
+  local dir=$_root/build/testdrives/m
   mkdir -p "$dir"
   if ! mountpoint -q "$dir"; then
     if [ "$(id -u)" != 0 ] || ! mount -t tmpfs -o size=8m clipharbor-small "$dir" 2>/dev/null; then
-      echo "drive S: is a plain folder (no tmpfs could be mounted): the full-disk and cross-file-system tests are skipped"
+      echo "drive M: is a plain folder (no tmpfs could be mounted): the full-disk and cross-file-system tests are skipped"
     fi
   fi
-  map_drive s "$dir"
+  map_drive m "$dir"
 }
 small_drive_unmount() {
-  local dir=$_root/build/testdrives/s
+  local dir=$_root/build/testdrives/m
   if mountpoint -q "$dir"; then umount "$dir" 2>/dev/null || true; fi
 }
 

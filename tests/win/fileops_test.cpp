@@ -204,15 +204,15 @@ TEST_F(FileOperations, DeleteAsksOnceAndTouchesOnlyTheConfirmedRows) {
     EXPECT_FALSE(Exists(MediaFolder('D') + "b.mov"));
 }
 
-// S: is a small file system of its own (a tmpfs of a few MiB) where the test run could mount one;
+// M: is a small file system of its own (a tmpfs of a few MiB) where the test run could mount one;
 // tools/test.sh does, as root. Elsewhere it is a folder on the same file system as the others.
 bool SmallDriveMounted() {
     ULARGE_INTEGER total{};
-    return GetDiskFreeSpaceExA("S:\\", nullptr, &total, nullptr) && total.QuadPart <= 16u << 20;
+    return GetDiskFreeSpaceExA("M:\\", nullptr, &total, nullptr) && total.QuadPart <= 16u << 20;
 }
 #define REQUIRE_SMALL_DRIVE()                                                                        \
     if (!SmallDriveMounted())                                                                        \
-    GTEST_SKIP() << "drive S: is not a small file system of its own (mounting a tmpfs needs root): " \
+    GTEST_SKIP() << "drive M: is not a small file system of its own (mounting a tmpfs needs root): " \
                     "skipped"
 
 // The clip that does not fit is reported with the system's text and leaves nothing on the full
@@ -220,10 +220,10 @@ bool SmallDriveMounted() {
 // before are as they were.
 TEST_F(FileOperations, AFullDiskKeepsNoPartOfTheClip) {
     REQUIRE_SMALL_DRIVE();
-    ClearDrive('S');
+    ClearDrive('M');
     ASSERT_TRUE(WriteMovieFile(MediaFolder('D') + "big.mov", 600, 6000, 11u << 20));
     Put("mjpeg_pcm_600.mov", "small.mov");
-    WriteTextFile("S:\\small.mov", "already here");
+    WriteTextFile("M:\\small.mov", "already here");
     const std::string big = ReadFileBytes(MediaFolder('D') + "big.mov");
     Open();
     const struct {
@@ -235,14 +235,14 @@ TEST_F(FileOperations, AFullDiskKeepsNoPartOfTheClip) {
         SCOPED_TRACE(operation.button == IDC_COPY ? "copy" : "move");
         Select({0, 1});
         Answers answers;
-        answers.folder = "S:\\";
+        answers.folder = "M:\\";
         Click(operation.button, answers);
         ASSERT_EQ(answers.errors.size(), 2u);
         EXPECT_EQ(answers.errors[0], ErrorText(operation.message, MediaFolder('D') + "big.mov", ERROR_DISK_FULL));
         EXPECT_EQ(answers.errors[1], ErrorText(operation.message, MediaFolder('D') + "small.mov", operation.exists));
-        EXPECT_FALSE(Exists("S:\\big.mov"));
+        EXPECT_FALSE(Exists("M:\\big.mov"));
         EXPECT_EQ(ReadFileBytes(MediaFolder('D') + "big.mov"), big);
-        EXPECT_EQ(ReadFileBytes("S:\\small.mov"), "already here");
+        EXPECT_EQ(ReadFileBytes("M:\\small.mov"), "already here");
         EXPECT_EQ(Names(), (std::vector<std::string>{"big.mov", "small.mov"}));
     }
 }
@@ -250,16 +250,16 @@ TEST_F(FileOperations, AFullDiskKeepsNoPartOfTheClip) {
 // A move onto another file system is a copy and a delete, not a rename.
 TEST_F(FileOperations, MoveOntoAnotherFileSystemArrivesWholeAndLeavesNoSource) {
     REQUIRE_SMALL_DRIVE();
-    ClearDrive('S');
+    ClearDrive('M');
     Put("dv_pal_pcm.mov", "a.mov");
     const std::string clip = ReadFileBytes(MediaFolder('D') + "a.mov");
     Open();
     Select({0});
     Answers answers;
-    answers.folder = "S:\\";
+    answers.folder = "M:\\";
     Click(IDC_MOVE, answers);
     EXPECT_TRUE(answers.errors.empty());
-    EXPECT_EQ(ReadFileBytes("S:\\a.mov"), clip);
+    EXPECT_EQ(ReadFileBytes("M:\\a.mov"), clip);
     EXPECT_FALSE(Exists(MediaFolder('D') + "a.mov"));
     EXPECT_EQ(RowCount(), 0);
 }
