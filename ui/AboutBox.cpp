@@ -1,8 +1,8 @@
 #include "ui/AboutBox.h"
 
 #include "preview/win/PictureRegistry.h"
-#include "win/PaintDC.h"
 #include "resources/resource.h"
+#include "win/PaintDC.h"
 
 BEGIN_MESSAGE_MAP(AboutBox, Dialog)
     ON_COMMAND(IDOK, OnOkIgnored)

@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "tests/support/GeneratedMedia.h"
 #include "movie/playback/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 #include "resources/resource.h"
+#include "tests/support/GeneratedMedia.h"
 #include "ui/ClipHarborDlg.h"
 
 namespace {

@@ -4,18 +4,11 @@
 
 #include "framework/win/Dialog.h"
 
-namespace {
-Application* gApplication = nullptr;
-}  // namespace
-
-Application::Application() { gApplication = this; }
+Application::Application() = default;
 
 Application::~Application() {
     if (oleStarted_) OleUninitialize();
-    if (gApplication == this) gApplication = nullptr;
 }
-
-Application* Application::Current() { return gApplication; }
 
 HWND Application::MainWindow() const { return mainWindow_ ? mainWindow_->hwnd() : nullptr; }
 

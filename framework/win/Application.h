@@ -14,8 +14,6 @@ public:
     // its result.
     int Run(HINSTANCE instance, int argc, char** argv);
 
-    static Application* Current();
-
     HWND MainWindow() const;
     void SetMainWindow(Dialog* dialog) { mainWindow_ = dialog; }
     // Runs `window` modally as the main window. Answers 1 after it ran; 0 when it could not be

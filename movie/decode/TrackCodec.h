@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "movie/decode/FfmpegHandles.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/FfmpegHandles.h"
 
 namespace movie {
 

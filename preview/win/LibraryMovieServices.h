@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "movie/decode/MediaSource.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/MediaSource.h"
 #include "movie/playback/win/MovieController.h"
 #include "preview/win/MovieServices.h"
 

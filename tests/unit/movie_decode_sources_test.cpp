@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "movie/decode/FfmpegDecoders.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/FfmpegDecoders.h"
 
 namespace {
 

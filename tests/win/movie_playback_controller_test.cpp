@@ -12,8 +12,8 @@
 #include "PlaybackHost.h"
 #include "ScreenPixels.h"
 #include "TestUi.h"
-#include "tests/support/GeneratedMedia.h"
 #include "movie/playback/win/MovieController.h"
+#include "tests/support/GeneratedMedia.h"
 
 using testsupport::GeneratedPictures;
 using testui::GeneratedFrameShown;

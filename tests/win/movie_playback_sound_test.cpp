@@ -17,9 +17,9 @@
 
 #include "PlaybackHost.h"
 #include "TestUi.h"
-#include "tests/support/GeneratedMedia.h"
 #include "movie/playback/win/MovieController.h"
 #include "resources/resource.h"
+#include "tests/support/GeneratedMedia.h"
 #include "ui/ClipHarborDlg.h"
 
 using testui::Pump;

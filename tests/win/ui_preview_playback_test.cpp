@@ -18,12 +18,12 @@
 
 #include "ScreenPixels.h"
 #include "TestUi.h"
-#include "tests/support/GeneratedMedia.h"
 #include "movie/playback/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
+#include "tests/support/GeneratedMedia.h"
 #include "tests/unit/picture_compare.h"
 #include "ui/ClipHarborDlg.h"
 

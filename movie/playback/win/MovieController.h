@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "movie/playback/ControlBarLayout.h"
-#include "movie/decode/MediaSource.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/MediaSource.h"
+#include "movie/playback/ControlBarLayout.h"
 #include "movie/playback/PlaybackClock.h"
 #include "movie/playback/Transport.h"
 #include "movie/playback/win/OffscreenBitmap.h"
