@@ -2,10 +2,15 @@
 # Installs every Debian package that the README's two commands reach, the glibc locales of the
 # languages under test, and Debian's FFmpeg source for the Windows builds. Idempotent: does
 # nothing when everything is there. Copes with a package mirror whose index fails for one
-# architecture or suite (apt-get install then decides), and with machines where the 32-bit Wine
-# cannot be installed (the tests then run the 64-bit build; tools/test.sh finds out).
+# architecture or suite (apt-get install then decides), with another package manager holding apt's
+# locks (it waits, see tools/apt-wait.sh), and with machines where the 32-bit Wine cannot be
+# installed (the tests then run the 64-bit build; tools/test.sh finds out).
+#
+# Environment:
+#   CLIPHARBOR_APT_LOCK_WAIT=SECONDS  how long to wait for apt's and dpkg's locks (default 600)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/apt-wait.sh"
 
 # Packages of the machine's own architecture. tools/check-bootstrap.py reads this list.
 pkgs=(
@@ -43,7 +48,8 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#missing32[@]} -gt 0 ]; then
   # An index that fails (a mirror mid-sync) does not stop us: the install below decides whether
   # anything it needs is missing.
   for try in 1 2 3; do
-    apt-get update -qq >/tmp/clipharbor-apt-update.log 2>&1 && break
+    : >/tmp/clipharbor-apt-update.log
+    apt_get /tmp/clipharbor-apt-update.log update -qq && break
     if [ $try = 3 ]; then
       say "apt-get update failed for some index three times; going on with what it has:"
       grep -E '^(E|W):' /tmp/clipharbor-apt-update.log | head -3 | sed 's/^/  /'
@@ -53,14 +59,16 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#missing32[@]} -gt 0 ]; then
   done
   if [ ${#missing[@]} -gt 0 ]; then
     say "installing ${#missing[@]} packages..."
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/clipharbor-apt-install.log 2>&1 || {
+    : >/tmp/clipharbor-apt-install.log
+    apt_get /tmp/clipharbor-apt-install.log install -y -qq --no-install-recommends "${missing[@]}" || {
       tail -20 /tmp/clipharbor-apt-install.log >&2
       say "could not install the packages above" >&2
       exit 1
     }
   fi
   if [ ${#missing32[@]} -gt 0 ]; then
-    if apt-get install -y -qq --no-install-recommends "${missing32[@]}" >/tmp/clipharbor-apt-install32.log 2>&1; then
+    : >/tmp/clipharbor-apt-install32.log
+    if apt_get /tmp/clipharbor-apt-install32.log install -y -qq --no-install-recommends "${missing32[@]}"; then
       rm -f "$marker"
     else
       mkdir -p "$(dirname "$marker")" && touch "$marker"
