@@ -6,8 +6,12 @@
 # locks (it waits, see tools/apt-wait.sh), and with machines where the 32-bit Wine cannot be
 # installed (the tests then run the 64-bit build; tools/test.sh finds out).
 #
+# 32-bit Wine is tried only where the kernel runs 32-bit code (tools/runs-32bit.sh).
+#
 # Environment:
 #   CLIPHARBOR_APT_LOCK_WAIT=SECONDS  how long to wait for apt's and dpkg's locks (default 600)
+#   CLIPHARBOR_FORCE_WINE32=1         install 32-bit Wine even where this machine runs no 32-bit
+#                                     code (to try the install itself, e.g. in a chroot)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/apt-wait.sh"
@@ -32,6 +36,16 @@ missing=()
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
 missing32=()
 for p in "${pkgs32[@]}"; do installed "$p" || missing32+=("$p"); done
+
+# No 32-bit Wine where the kernel runs no 32-bit code: it could be installed, but never run.
+if [ ${#missing32[@]} -gt 0 ] && [ "${CLIPHARBOR_FORCE_WINE32:-}" != 1 ]; then
+  bash "$root/tools/runs-32bit.sh"
+  case $? in
+    1) say "this machine runs no 32-bit code: no 32-bit Wine; Windows tests use the 64-bit build."
+       missing32=() ;;
+    2) say "cannot tell whether this machine runs 32-bit code (no temporary folder lets a program run); trying 32-bit Wine." ;;
+  esac
+fi
 
 # A 32-bit Wine that could not be installed is tried again at most every few hours, so that warm
 # runs on such a machine do not wait for the mirror each time.

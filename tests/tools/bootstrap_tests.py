@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Tests of the bootstrap's helpers: waiting for apt's locks."""
+"""Tests of the bootstrap's helpers: waiting for apt's locks, and the 32-bit probe."""
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -58,6 +59,37 @@ class AptLockWait(unittest.TestCase):
         self.assertIn('%s is still held by process %d (python3) after 1 s' % (self.locks[0], holder.pid),
                       gave_up.stderr)
         self.assertFalse(os.path.exists(log))
+
+
+class Probe32(unittest.TestCase):
+    def test_probe_is_an_i386_program_that_exits_with_its_status(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, 'probe')
+            subprocess.run(['bash', os.path.join(TOOLS, 'runs-32bit.sh'), '--write', path], check=True)
+            size = os.path.getsize(path)
+            headers = subprocess.run(['readelf', '-hl', path], capture_output=True, text=True, check=True).stdout
+            code = subprocess.run(['objdump', '-D', '-b', 'binary', '-m', 'i386', '-M', 'intel',
+                                   '--start-address=0x54', path], capture_output=True, text=True).stdout
+        self.assertRegex(headers, r'Class:\s+ELF32')
+        self.assertRegex(headers, r'Machine:\s+Intel 80386')
+        self.assertRegex(headers, r'Type:\s+EXEC')
+        self.assertRegex(headers, r'Entry point address:\s+0x8048054')
+        load = re.search(r'LOAD\s+0x0+\s+0x08048000\s+0x08048000\s+(0x[0-9a-f]+)\s+(0x[0-9a-f]+)\s+R E', headers)
+        self.assertIsNotNone(load, headers)
+        self.assertEqual(int(load.group(1), 16), size)
+        instructions = [' '.join(line.split('\t')[-1].split()) for line in code.splitlines() if '\t' in line]
+        self.assertEqual(instructions, ['xor ebx,ebx', 'mov bl,0x20', 'mov eax,0x1', 'int 0x80'])
+
+    def test_answer_agrees_with_the_32_bit_loader(self):
+        loader = '/lib/ld-linux.so.2'
+        if not os.path.exists(loader):
+            self.skipTest('no 32-bit loader here to compare with')
+        try:
+            runs = subprocess.run([loader, '--version'], capture_output=True).returncode == 0
+        except OSError:
+            runs = False
+        answer = subprocess.run(['bash', os.path.join(TOOLS, 'runs-32bit.sh')]).returncode
+        self.assertEqual(answer, 0 if runs else 1)
 
 
 if __name__ == '__main__':
