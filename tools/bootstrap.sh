@@ -6,7 +6,9 @@
 # locks (it waits, see tools/apt-wait.sh), and with machines where the 32-bit Wine cannot be
 # installed (the tests then run the 64-bit build; tools/test.sh finds out).
 #
-# 32-bit Wine is tried only where the kernel runs 32-bit code (tools/runs-32bit.sh).
+# 32-bit Wine is tried only where the kernel runs 32-bit code (tools/runs-32bit.sh). Where a plain
+# install of it fails, tools/fetch-i386-twins.py supplies the i386 libraries that the mirror's i386
+# indexes lack, and the install is tried again with the point release's versions.
 #
 # Environment:
 #   CLIPHARBOR_APT_LOCK_WAIT=SECONDS  how long to wait for apt's and dpkg's locks (default 600)
@@ -31,6 +33,25 @@ pkgs32=(wine32:i386)
 is_root() { [ "$(id -u)" = 0 ]; }
 installed() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed$'; }
 say() { echo "bootstrap: $*"; }
+
+# 32-bit Wine as it is; where that fails (a mirror whose i386 index of a suite is stale), the point
+# release's versions plus the i386 twins of native libraries that no i386 index offers.
+install32() {
+  local log=$1 suite list twins=() names
+  : >"$log"
+  apt_get "$log" install -y -qq --no-install-recommends "${missing32[@]}" && return 0
+  suite=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  [ -n "$suite" ] || return 1
+  echo "== with $suite's versions and i386 twins from the pool" >>"$log"
+  list=$(python3 "$root/tools/fetch-i386-twins.py" --suite "$suite" --dest "$twin_dir" "${missing32[@]}" 2>>"$log") \
+    || return 1
+  [ -n "$list" ] && mapfile -t twins <<<"$list"
+  names=$(printf '%s\n' "${twins[@]##*/}" | sed 's/_.*//' | paste -sd ' ')
+  say "wine32:i386 did not install as it is; trying $suite's versions${names:+ and ${#twins[@]} i386 twin(s) from the pool: $names}"
+  apt_get "$log" install -y -qq --no-install-recommends -t "$suite" "${missing32[@]}" "${twins[@]}" || return 1
+  rm -rf "$twin_dir"
+}
+twin_dir=/var/cache/clipharbor/i386-twins
 
 missing=()
 for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
@@ -81,8 +102,7 @@ if [ ${#missing[@]} -gt 0 ] || [ ${#missing32[@]} -gt 0 ]; then
     }
   fi
   if [ ${#missing32[@]} -gt 0 ]; then
-    : >/tmp/clipharbor-apt-install32.log
-    if apt_get /tmp/clipharbor-apt-install32.log install -y -qq --no-install-recommends "${missing32[@]}"; then
+    if install32 /tmp/clipharbor-apt-install32.log; then
       rm -f "$marker"
     else
       mkdir -p "$(dirname "$marker")" && touch "$marker"

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
-"""Tests of the bootstrap's helpers: waiting for apt's locks, and the 32-bit probe."""
+"""Tests of the bootstrap's helpers: waiting for apt's locks, the 32-bit probe, and choosing and
+checking the i386 twins of native libraries."""
+import importlib.util
 import os
 import re
 import subprocess
 import sys
 import tempfile
+import textwrap
 import unittest
 
 sys.dont_write_bytecode = True
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TOOLS = os.path.join(ROOT, 'tools')
+_spec = importlib.util.spec_from_file_location('twins', os.path.join(TOOLS, 'fetch-i386-twins.py'))
+twins = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(twins)
 
 # Holds an fcntl write lock on a file, as apt and dpkg do, until its stdin closes.
 HOLDER = ('import fcntl, os, sys; fd = os.open(sys.argv[1], os.O_RDWR); fcntl.lockf(fd, fcntl.LOCK_EX); '
@@ -90,6 +96,112 @@ class Probe32(unittest.TestCase):
             runs = False
         answer = subprocess.run(['bash', os.path.join(TOOLS, 'runs-32bit.sh')]).returncode
         self.assertEqual(answer, 0 if runs else 1)
+
+
+# Trimmed from apt and dpkg on a Debian 12 machine whose mirror's i386 security index is stale.
+DEPENDS = textwrap.dedent('''\
+    wine32:i386
+      Depends: libwine:i386
+    libwine:i386
+      Depends: libgstreamer-plugins-base1.0-0:i386
+     |Depends: libcurl4:i386
+      Depends: zlib1g:i386
+      Depends: <libgl1:i386>
+        libgl1:i386
+      Depends: libbar:i386
+    libgstreamer-plugins-base1.0-0:i386
+    libcurl4:i386
+    zlib1g:i386
+    libbar:i386
+    <libgl1:i386>
+    ''')
+STATUS = textwrap.dedent('''\
+    ii |libgstreamer-plugins-base1.0-0|amd64|1.22.0-3+deb12u7|same
+    ii |libcurl4|amd64|7.88.1-10+deb12u14|same
+    ii |zlib1g|amd64|1:1.2.13.dfsg-1|same
+    ii |libbar|amd64|2.0|foreign
+    rc |libgl1|amd64|1.6.0-1|same
+    ii |libfoo|amd64|1.0-1|same
+    ''')
+POLICY = textwrap.dedent('''\
+    libgstreamer-plugins-base1.0-0:
+      Installed: 1.22.0-3+deb12u7
+      Candidate: 1.22.0-3+deb12u7
+      Version table:
+     *** 1.22.0-3+deb12u7 500
+            500 http://deb.debian.org/debian-security bookworm-security/main amd64 Packages
+         1.22.0-3+deb12u6 990
+            990 http://deb.debian.org/debian bookworm/main amd64 Packages
+    libcurl4:
+      Installed: 7.88.1-10+deb12u14
+      Candidate: 7.88.1-10+deb12u15
+    zlib1g:
+      Installed: 1:1.2.13.dfsg-1
+      Candidate: 1:1.2.13.dfsg-1
+    libfoo:
+      Installed: 1.0-1
+      Candidate: 1.0-1
+    libbar:
+      Installed: 2.0
+      Candidate: 2.0
+    libgl1:
+      Installed: (none)
+      Candidate: 1.6.0-1
+    ''')
+SHOW = textwrap.dedent('''\
+    Package: libgstreamer-plugins-base1.0-0
+    Architecture: i386
+    Version: 1.22.0-3+deb12u6
+    Multi-Arch: same
+
+    Package: libcurl4
+    Architecture: i386
+    Version: 7.88.1-10+deb12u15
+
+    Package: zlib1g
+    Architecture: i386
+    Version: 1:1.2.13.dfsg-1
+    ''')
+
+
+class TwinChoice(unittest.TestCase):
+    def test_only_libraries_whose_version_apt_keeps_has_no_i386_build(self):
+        wanted = twins.closure(DEPENDS, 'i386')
+        installed = twins.installed_same(STATUS, 'amd64')
+        self.assertEqual(twins.needed(wanted, installed, twins.candidates(POLICY), twins.offered(SHOW)),
+                         [('libgstreamer-plugins-base1.0-0', '1.22.0-3+deb12u7')])
+
+    def test_twin_is_the_same_pool_file_for_i386(self):
+        line = ("'http://deb.debian.org/debian-security/pool/updates/main/g/gst-plugins-base1.0/"
+                "libgstreamer-plugins-base1.0-0_1.22.0-3%2bdeb12u7_amd64.deb' "
+                "libgstreamer-plugins-base1.0-0_1.22.0-3+deb12u7_amd64.deb 933792 SHA256:e602ec57")
+        self.assertEqual(twins.twin_of(line, 'amd64'), (
+            'http://deb.debian.org/debian-security/pool/updates/main/g/gst-plugins-base1.0/'
+            'libgstreamer-plugins-base1.0-0_1.22.0-3%2bdeb12u7_i386.deb',
+            'libgstreamer-plugins-base1.0-0_1.22.0-3+deb12u7_i386.deb'))
+        self.assertEqual(twins.twin_of("'http://m/pool/main/a/amd64-x/amd64-x_1_amd64.deb' amd64-x_1_amd64.deb 1 "
+                                       "SHA256:0", 'amd64')[0], 'http://m/pool/main/a/amd64-x/amd64-x_1_i386.deb')
+        with self.assertRaises(twins.TwinError):
+            twins.twin_of("'http://m/pool/main/f/fonts-x/fonts-x_1_all.deb' fonts-x_1_all.deb 1 SHA256:0", 'amd64')
+
+    def test_downloaded_file_must_be_that_package_version_and_architecture(self):
+        with tempfile.TemporaryDirectory() as d:
+            def deb(name, version, arch):
+                tree = os.path.join(d, '%s-%s-%s' % (name, version, arch))
+                os.makedirs(os.path.join(tree, 'DEBIAN'))
+                with open(os.path.join(tree, 'DEBIAN', 'control'), 'w') as f:
+                    f.write('Package: %s\nVersion: %s\nArchitecture: %s\nMulti-Arch: same\n'
+                            'Maintainer: t <t@t>\nDescription: t\n' % (name, version, arch))
+                subprocess.run(['dpkg-deb', '--build', '--root-owner-group', tree, tree + '.deb'],
+                               check=True, capture_output=True)
+                return tree + '.deb'
+            self.assertIsNone(twins.check_twin(deb('libx', '1.0-1+u7', 'i386'), 'libx', '1.0-1+u7'))
+            self.assertIn('Architecture amd64', twins.check_twin(deb('libx', '1.0-1+u7', 'amd64'), 'libx', '1.0-1+u7'))
+            self.assertIn('Version 1.0-1+u6', twins.check_twin(deb('libx', '1.0-1+u6', 'i386'), 'libx', '1.0-1+u7'))
+            junk = os.path.join(d, 'junk.deb')
+            with open(junk, 'wb') as f:
+                f.write(b'<html>404</html>')
+            self.assertIn('not a Debian package', twins.check_twin(junk, 'libx', '1.0-1+u7'))
 
 
 if __name__ == '__main__':
