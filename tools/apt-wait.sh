@@ -55,7 +55,7 @@ apt_wait_for_locks() {
       apt_say "waiting for $file, held by $(apt_describe_holder "$pid"), for up to $((deadline - SECONDS)) s..."
       said=$SECONDS
     elif [ $((SECONDS - said)) -ge 30 ]; then
-      apt_say "still waiting for $file ($(apt_describe_holder "$pid")), $((deadline - SECONDS)) s left..."
+      apt_say "still waiting for $file, held by $(apt_describe_holder "$pid"); $((deadline - SECONDS)) s left..."
       said=$SECONDS
     fi
     sleep 1
