@@ -49,6 +49,8 @@ install32() {
   names=$(printf '%s\n' "${twins[@]##*/}" | sed 's/_.*//' | paste -sd ' ')
   say "wine32:i386 did not install as it is; trying $suite's versions${names:+ and ${#twins[@]} i386 twin(s) from the pool: $names}"
   apt_get "$log" install -y -qq --no-install-recommends -t "$suite" "${missing32[@]}" "${twins[@]}" || return 1
+  # apt-get marks the files it is given as wanted for themselves; they are only wine32's dependencies.
+  [ -n "$names" ] && apt-mark auto $(printf '%s:i386 ' $names) >>"$log" 2>&1
   rm -rf "$twin_dir"
 }
 twin_dir=/var/cache/clipharbor/i386-twins
