@@ -7,7 +7,7 @@
 # takes the archives lock, and those two fail at once while held. So this looks at all four first,
 # waits while any is held, and still passes the timeout for a lock taken in between.
 #
-# The wait is CLIPHARBOR_APT_LOCK_WAIT seconds in all (default 600).
+# Each apt-get call waits at most CLIPHARBOR_APT_LOCK_WAIT seconds (default 600).
 
 apt_lock_wait=${CLIPHARBOR_APT_LOCK_WAIT:-600}
 apt_lock_files=(/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock

@@ -11,7 +11,8 @@
 # indexes lack, and the install is tried again with the point release's versions.
 #
 # Environment:
-#   CLIPHARBOR_APT_LOCK_WAIT=SECONDS  how long to wait for apt's and dpkg's locks (default 600)
+#   CLIPHARBOR_APT_LOCK_WAIT=SECONDS  how long each apt-get call waits for apt's and dpkg's locks
+#                                     (default 600)
 #   CLIPHARBOR_FORCE_WINE32=1         install 32-bit Wine even where this machine runs no 32-bit
 #                                     code (to try the install itself, e.g. in a chroot)
 set -uo pipefail
