@@ -37,7 +37,8 @@ have_source() { apt-cache showsrc ffmpeg 2>/dev/null | grep -xF "Version: $versi
 if ! have_source; then
   ensure_deb_src
   # An unrelated index (a foreign architecture mid-sync) may fail; only the source index matters.
-  apt-get update >>"$log" 2>&1 || true
+  . "$(dirname "$0")/apt-wait.sh"
+  apt_get "$log" update || true
   have_source || { echo "fetch-ffmpeg-source: ffmpeg $version is not in the deb-src indexes (see $log)" >&2; exit 1; }
 fi
 

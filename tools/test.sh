@@ -50,7 +50,8 @@ if wine32_runs "$root/build/win32/movie/container/clipinfo.exe" "$probe_clip"; t
   which_build="Windows tests: 32-bit product under 32-bit Wine"
 else
   arch=win64
-  which_build="Windows tests: 64-bit build; this machine runs no 32-bit code"
+  bash tools/runs-32bit.sh; [ $? = 1 ] && why="this machine runs no 32-bit code" || why="32-bit Wine is not installed or does not run"
+  which_build="Windows tests: 64-bit build; $why"
   build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DCLIPHARBOR_TESTS=ON
 fi
 echo "$which_build"

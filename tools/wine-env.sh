@@ -27,10 +27,12 @@ export WINESERVER=/usr/lib/wine/wineserver
 wine_build_dir() { [ "${1:-$CLIPHARBOR_WINE_ARCH}" = win32 ] && echo "$_root/build/win32" || echo "$_root/build/win64"; }
 wine_toolchain() { [ "${1:-$CLIPHARBOR_WINE_ARCH}" = win32 ] && echo "$_root/cmake/mingw-i686.cmake" || echo "$_root/cmake/mingw-x86_64.cmake"; }
 
-# Whether this machine runs 32-bit Windows programs: the 32-bit loader is installed and starts
-# (the kernel may run no 32-bit code), a 32-bit prefix boots, and `probe` (a 32-bit console exe
-# given with its arguments) exits 0. Makes the 32-bit prefix as a side effect. Quiet.
+# Whether this machine runs 32-bit Windows programs: the kernel runs 32-bit code (the bootstrap's
+# own probe, so both agree), the 32-bit loader is installed and starts, a 32-bit prefix boots, and
+# `probe` (a 32-bit console exe given with its arguments) exits 0. Makes the 32-bit prefix as a
+# side effect. Quiet.
 wine32_runs() {
+  bash "$_root/tools/runs-32bit.sh"; [ $? = 1 ] && return 1
   [ -x /usr/lib/wine/wine ] || return 1
   /usr/lib/wine/wine --version >/dev/null 2>&1 || return 1
   (
