@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 // "%3.3f %s": the largest non-zero unit of TB, GB, MB, KB (powers of 1024) plus the count of the
 // next smaller unit times 0.001, so 1 GB + 512 MB reads "1.512 GB" and 1 GB + 1023 MB "2.023 GB".
@@ -18,16 +17,3 @@ std::string FormatDuration(int32_t seconds);
 
 // As FormatDuration, for sums that may pass 2^31 seconds: hours keep growing.
 std::string FormatDuration64(int64_t seconds);
-
-// One value for a catalogue text's conversion: the conversion letter it answers ('d' or 's') and
-// its text.
-struct FormatValue {
-    char kind;
-    std::string text;
-};
-
-// Fills a catalogue text's conversions in order: each %d or %s takes the next value when its
-// letter matches that value's kind; "%%" is a percent sign. A conversion that does not match the
-// next value, or comes after all of them, is copied as written, so a faulty translation can never
-// read a wrong argument; inserted texts are never read as conversions.
-std::string FillMessage(const std::string& format, const std::vector<FormatValue>& values);

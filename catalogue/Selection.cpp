@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "catalogue/Format.h"
+#include "framework/MessageText.h"
 
 SelectionSummary SummariseSelection(const ClipCatalogue& catalogue, const std::vector<int>& rows)
 {

@@ -3,13 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "framework/ComRef.h"
+#include "win/ComRef.h"
 
 bool ChooseFolder(std::string& folder) {
     folder.clear();
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
-    ComRef<IMalloc> shellMemory(allocator);
+    win::ComRef<IMalloc> shellMemory(allocator);
 
     BROWSEINFOA browse{};
     browse.ulFlags = BIF_RETURNONLYFSDIRS;

@@ -1,9 +1,8 @@
 #include "fileops/ClipOperations.h"
 
-#include "catalogue/Format.h"
 #include "fileops/FileTransfer.h"
 #include "fileops/SystemErrorText.h"
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
 #include "resources/resource.h"
 
 namespace {

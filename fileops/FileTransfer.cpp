@@ -1,5 +1,7 @@
 #include "fileops/FileTransfer.h"
 
+#include "win/UniqueHandle.h"
+
 namespace {
 
 struct Transfer {
@@ -45,14 +47,14 @@ void RemovePartialDestination(const Transfer& transfer, bool destinationExisted)
 // what keeps the window drawn. The call's last error is handed back to this thread.
 BOOL Run(Transfer& transfer) {
     const bool destinationExisted = Exists(transfer.destination);
-    HANDLE thread = CreateThread(nullptr, 0, &RunTransfer, &transfer, 0, nullptr);
+    const win::UniqueHandle thread(CreateThread(nullptr, 0, &RunTransfer, &transfer, 0, nullptr));
     if (!thread) {
         RunTransfer(&transfer);
     } else {
-        while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_PAINT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) !=
+        HANDLE waitFor = thread.Get();
+        while (MsgWaitForMultipleObjectsEx(1, &waitFor, INFINITE, QS_PAINT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) !=
                WAIT_OBJECT_0)
             DispatchPaintMessages();
-        CloseHandle(thread);
     }
     RemovePartialDestination(transfer, destinationExisted);
     SetLastError(transfer.error);

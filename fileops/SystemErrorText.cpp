@@ -1,20 +1,20 @@
 #include "fileops/SystemErrorText.h"
 
+#include "win/LoadedModule.h"
+#include "win/LocalMemory.h"
+
 std::string SystemErrorText(DWORD code) {
     DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
-    HMODULE network = nullptr;
+    win::LoadedModule network;
     if (code >= 2100 && code <= 2999) {
-        network = LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        network.Reset(LoadLibraryExA("netmsg.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (network) flags |= FORMAT_MESSAGE_FROM_HMODULE;
     }
-    std::string text;
-    char* buffer = nullptr;
-    if (FormatMessageA(flags, network, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                       reinterpret_cast<char*>(&buffer), 0, nullptr) &&
-        buffer) {
-        text = buffer;
-    }
-    if (buffer) LocalFree(buffer);
-    if (network) FreeLibrary(network);
-    return text;
+    // With FORMAT_MESSAGE_ALLOCATE_BUFFER the call writes the address of a buffer it allocated.
+    win::LocalMemory buffer;
+    if (!FormatMessageA(flags, network.Get(), code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                        reinterpret_cast<char*>(buffer.Put()), 0, nullptr) ||
+        !buffer)
+        return {};
+    return static_cast<const char*>(buffer.Get());
 }

@@ -4,8 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
 #include "resources/resource.h"
+#include "win/RegKey.h"
 
 namespace {
 const char kSettingsKey[] = "SOFTWARE\\Zelkor\\Tidewell DV\\ClipHarbor 1.0\\";
@@ -15,27 +16,23 @@ const char kDetectorFile[] = "\\TWDVController.exe";
 
 // The user's start-up folder; none when it cannot be read.
 std::optional<std::string> StartupFolder() {
-    HKEY key = nullptr;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, kShellFoldersKey, &key) != ERROR_SUCCESS) return std::nullopt;
+    win::RegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kShellFoldersKey) != ERROR_SUCCESS) return std::nullopt;
     char folder[512 + 1] = {};
     DWORD size = sizeof(folder) - 1;
-    const LONG read = RegQueryValueExA(key, "Startup", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size);
-    RegCloseKey(key);
-    if (read != ERROR_SUCCESS) return std::nullopt;
+    if (key.Query("Startup", folder, &size) != ERROR_SUCCESS) return std::nullopt;
     return std::string(folder);
 }
 
 // The folder of an installed detector; none when none is registered. A stored value longer than
 // the default detector path does not fit its buffer and counts as none.
 std::optional<std::string> InstalledDetectorFolder() {
-    HKEY key = nullptr;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kSettingsKey, &key) != ERROR_SUCCESS) return std::nullopt;
+    win::RegKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kSettingsKey) != ERROR_SUCCESS) return std::nullopt;
     // One byte more than the read may fill: a value stored without its terminator still ends.
     char folder[sizeof(kDefaultDetector) + 1] = {};
     DWORD size = sizeof(kDefaultDetector);
-    const LONG read = RegQueryValueExA(key, "Detector path", nullptr, nullptr, reinterpret_cast<BYTE*>(folder), &size);
-    RegCloseKey(key);
-    if (read != ERROR_SUCCESS) return std::nullopt;
+    if (key.Query("Detector path", folder, &size) != ERROR_SUCCESS) return std::nullopt;
     return std::string(folder);
 }
 
@@ -45,13 +42,9 @@ void AutoLaunch::Attach(HWND dialog) { check_.Attach(GetDlgItem(dialog, IDC_AUTO
 
 void AutoLaunch::Load() {
     DWORD value = 0;
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kSettingsKey, &key) == ERROR_SUCCESS) {
+    if (win::RegKey key; key.Create(HKEY_LOCAL_MACHINE, kSettingsKey) == ERROR_SUCCESS) {
         DWORD size = sizeof(value);
-        if (RegQueryValueExA(key, "AutoLaunch", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS)
-            value = 0;
-        RegCloseKey(key);
+        if (key.Query("AutoLaunch", &value, &size) != ERROR_SUCCESS) value = 0;
     }
     check_.Send(BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED);
     check_.SetText(LoadMessage(IDS_AUTOLAUNCH));
@@ -62,12 +55,9 @@ void AutoLaunch::Apply() {
     char currentFolder[512] = {};
     if (GetCurrentDirectoryA(sizeof(currentFolder), currentFolder) >= sizeof(currentFolder)) currentFolder[0] = '\0';
 
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, kSettingsKey, &key) == ERROR_SUCCESS) {
-        RegSetValueExA(key, "AutoLaunch", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&state), sizeof(state));
-        RegSetValueExA(key, "Shell path", 0, REG_SZ, reinterpret_cast<const BYTE*>(currentFolder),
-                       static_cast<DWORD>(std::strlen(currentFolder) + 1));
-        RegCloseKey(key);
+    if (win::RegKey key; key.Create(HKEY_LOCAL_MACHINE, kSettingsKey) == ERROR_SUCCESS) {
+        key.Set("AutoLaunch", REG_DWORD, &state, sizeof(state));
+        key.Set("Shell path", REG_SZ, currentFolder, static_cast<DWORD>(std::strlen(currentFolder) + 1));
     }
     // Turning it off removes nothing: no file, no running detector.
     if (state == 0) return;

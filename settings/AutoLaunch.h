@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 
 class AutoLaunch {
 public:

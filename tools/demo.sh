@@ -21,7 +21,7 @@ build win32 cmake/mingw-i686.cmake
 export CLIPHARBOR_PREFIX_BASE=$root/build/demo/wineprefix
 . tools/wine-env.sh win64
 probe_clip=$(echo "Z:$root/samples/Harbour_0001.mov" | tr / '\\')
-if wine32_runs "$root/build/win32/movie/clipinfo.exe" "$probe_clip"; then
+if wine32_runs "$root/build/win32/movie/container/clipinfo.exe" "$probe_clip"; then
   . tools/wine-env.sh win32
   echo "Opening the 32-bit product under 32-bit Wine."
 else

@@ -23,7 +23,7 @@ configure() {
 stage=build/package/ClipHarbor-1.0-win32
 rm -rf "$stage"
 mkdir -p "$stage/licences" dist
-cp "$build/ClipHarbor.exe" "$build/movie/clipinfo.exe" "$stage/"
+cp "$build/ClipHarbor.exe" "$build/movie/container/clipinfo.exe" "$stage/"
 i686-w64-mingw32-strip "$stage/ClipHarbor.exe" "$stage/clipinfo.exe"
 
 cat > "$stage/README.txt" <<'EOF'

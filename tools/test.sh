@@ -45,7 +45,7 @@ step "Windows builds"
 # The product, with its tests: always built, so the 32-bit tree is known to compile everywhere.
 build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DCLIPHARBOR_TESTS=ON
 probe_clip=$(echo "Z:$root/tests/data/corpus/mjpeg_pcm_600.mov" | tr / '\\')
-if wine32_runs "$root/build/win32/movie/clipinfo.exe" "$probe_clip"; then
+if wine32_runs "$root/build/win32/movie/container/clipinfo.exe" "$probe_clip"; then
   arch=win32
   which_build="Windows tests: 32-bit product under 32-bit Wine"
 else

@@ -2,11 +2,12 @@
 
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
+#include "win/PaintDC.h"
 
 BEGIN_MESSAGE_MAP(AboutBox, Dialog)
     ON_COMMAND(IDOK, OnOkIgnored)
-    ON_MESSAGE(WM_ACTIVATE, OnActivate)
-    ON_MESSAGE(WM_PAINT, OnPaint)
+    ON_WM_ACTIVATE()
+    ON_WM_PAINT()
 END_MESSAGE_MAP()
 
 AboutBox::AboutBox(HWND owner) : Dialog(IDD_ABOUTBOX, owner) {}
@@ -16,14 +17,11 @@ BOOL AboutBox::OnInitDialog() {
     return TRUE;
 }
 
-LRESULT AboutBox::OnPaint(WPARAM, LPARAM) {
+void AboutBox::OnPaint() {
     // The first paint registers the picture; later paints draw the same entry again.
     if (!picture_) picture_ = RegisterPicture(hwnd(), IDR_DEVICE_PICTURE, 110, 0);
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd(), &ps);
-    DrawPictures(hwnd(), dc);
-    EndPaint(hwnd(), &ps);
-    return 0;
+    const win::PaintDC paint(hwnd());
+    DrawPictures(hwnd(), paint.Get());
 }
 
 void AboutBox::DestroyWindow() {

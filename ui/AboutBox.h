@@ -1,7 +1,7 @@
 // The About box: template 100 with the device picture; OK and Enter do nothing, Escape closes it.
 #pragma once
 
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 
 struct PictureEntry;
 
@@ -15,8 +15,8 @@ protected:
 
 private:
     void OnOkIgnored() {}
-    LRESULT OnActivate(WPARAM, LPARAM) { return Default(); }
-    LRESULT OnPaint(WPARAM, LPARAM);
+    LRESULT OnActivate(UINT, bool, HWND) { return Default(); }
+    void OnPaint();
 
     PictureEntry* picture_ = nullptr;
     DECLARE_MESSAGE_MAP()

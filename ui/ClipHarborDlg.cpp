@@ -8,28 +8,30 @@
 #include "catalogue/win/DiskSpace.h"
 #include "catalogue/win/FolderScan.h"
 #include "fileops/ChooseFolder.h"
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
+#include "framework/win/WaitCursor.h"
 #include "preview/win/MovieServices.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
 #include "ui/AboutBox.h"
+#include "win/PaintDC.h"
 
 BEGIN_MESSAGE_MAP(ClipHarborDlg, Dialog)
-    ON_MESSAGE(WM_CREATE, OnCreate)
-    ON_MESSAGE(WM_PAINT, OnPaint)
-    ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
-    ON_MESSAGE(WM_CLOSE, OnClose)
+    ON_WM_CREATE()
+    ON_WM_PAINT()
+    ON_WM_SYSCOMMAND()
+    ON_WM_CLOSE()
     ON_COMMAND(IDC_COPY, CopySelectedClips)
     ON_COMMAND(IDC_MOVE, MoveSelectedClips)
     ON_COMMAND(IDC_DELETE, DeleteSelectedClips)
     ON_COMMAND(IDC_AUTOLAUNCH, ApplyAutoLaunch)
     ON_CONTROL(CBN_SELCHANGE, IDC_DEVICE_COMBO, OnDeviceChange)
-    ON_NOTIFY(LVN_ENDLABELEDITA, IDC_CLIP_LIST, OnEndLabelEdit)
-    ON_NOTIFY(LVN_COLUMNCLICK, IDC_CLIP_LIST, OnColumnClick)
-    ON_NOTIFY(LVN_ITEMCHANGED, IDC_CLIP_LIST, OnItemChanged)
-    ON_NOTIFY(LVN_KEYDOWN, IDC_CLIP_LIST, OnListKeyDown)
-    ON_NOTIFY(LVN_GETDISPINFOA, IDC_CLIP_LIST, OnGetDispInfo)
-    ON_NOTIFY(LVN_DELETEALLITEMS, IDC_CLIP_LIST, OnDeleteAllItems)
+    ON_LVN_ENDLABELEDITA(IDC_CLIP_LIST, OnEndLabelEdit)
+    ON_LVN_COLUMNCLICK(IDC_CLIP_LIST, OnColumnClick)
+    ON_LVN_ITEMCHANGED(IDC_CLIP_LIST, OnItemChanged)
+    ON_LVN_KEYDOWN(IDC_CLIP_LIST, OnListKeyDown)
+    ON_LVN_GETDISPINFOA(IDC_CLIP_LIST, OnGetDispInfo)
+    ON_LVN_DELETEALLITEMS(IDC_CLIP_LIST, OnDeleteAllItems)
 END_MESSAGE_MAP()
 
 ClipHarborDlg::ClipHarborDlg(HWND owner) : Dialog(IDD_CLIPHARBOR_DIALOG, owner) {
@@ -37,7 +39,7 @@ ClipHarborDlg::ClipHarborDlg(HWND owner) : Dialog(IDD_CLIPHARBOR_DIALOG, owner) 
     preview::MovieServices& movies = preview::DefaultMovieServices();
     movies.Initialize(0);
     movies.EnterMovies();
-    icon_ = LoadIconA(Application::ResourceInstance(), MAKEINTRESOURCEA(IDI_CLIPHARBOR));
+    icon_ = LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_CLIPHARBOR));
     preview_.CreatePlayer();
     deviceCount_ = 0;
 }
@@ -65,9 +67,9 @@ void ClipHarborDlg::DoDataExchange() {
     fileOps_.SetOwner(hwnd());
 }
 
-LRESULT ClipHarborDlg::OnCreate(WPARAM, LPARAM lParam) {
+int ClipHarborDlg::OnCreate(CREATESTRUCTA& create) {
     if (Default() == -1) return -1;
-    preview_.AttachWindow(hwnd(), reinterpret_cast<CREATESTRUCTA*>(lParam));
+    preview_.AttachWindow(hwnd(), &create);
     return 0;
 }
 
@@ -155,52 +157,47 @@ void ClipHarborDlg::ShowNoSelection() {
     panel_.ShowNoSelection();
 }
 
-LRESULT ClipHarborDlg::OnGetDispInfo(NMHDR* header) {
-    clipList_.FillCell(reinterpret_cast<NMLVDISPINFOA*>(header)->item);
-    return 0;
-}
+void ClipHarborDlg::OnGetDispInfo(NMLVDISPINFOA& cell) { clipList_.FillCell(cell.item); }
 
-LRESULT ClipHarborDlg::OnColumnClick(NMHDR* header) {
-    clipList_.SetSortKey(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+void ClipHarborDlg::OnColumnClick(const NMLISTVIEW& column) {
+    clipList_.SetSortKey(column.iSubItem);
     RefillList();
-    return 0;
 }
 
 // F2 starts renaming the selected clip, as it does in the system's own file lists.
-LRESULT ClipHarborDlg::OnListKeyDown(NMHDR* header) {
-    if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_F2) clipList_.EditSelectedName();
-    return 0;
+void ClipHarborDlg::OnListKeyDown(const NMLVKEYDOWN& key) {
+    if (key.wVKey == VK_F2) clipList_.EditSelectedName();
 }
 
-LRESULT ClipHarborDlg::OnEndLabelEdit(NMHDR* header) {
+// The list keeps its old label: a rename rebuilds the rows with the new name.
+bool ClipHarborDlg::OnEndLabelEdit(const NMLVDISPINFOA& edit) {
     WaitCursor wait;
-    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
     preview_.CloseForRename();
     // The row whose label was edited: a click on another row that ends the edit has moved the
     // selection there already.
     MoviePlayer* player = preview_.Player();
-    if (!player) return 0;
-    switch (clipList_.Rename(info->item.iItem, info->item.pszText, currentRoot_, *player)) {
+    if (!player) return false;
+    switch (clipList_.Rename(edit.item.iItem, edit.item.pszText, currentRoot_, *player)) {
     case ClipListView::RenameResult::Renamed: RefillList(); break;
     case ClipListView::RenameResult::PathTooLong: fileOps_.ReportError(ERROR_FILENAME_EXCED_RANGE); break;
     case ClipListView::RenameResult::Refused: break;
     }
-    return 0;
+    return false;
 }
 
-LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
-    if (clipList_.Rebuilding()) return 0;
+void ClipHarborDlg::OnItemChanged(const NMLISTVIEW&) {
+    if (clipList_.Rebuilding()) return;
     WaitCursor wait;
     std::vector<int> rows = clipList_.SelectedRows();
 
     // The clip already in the preview stays selected alone: let it play on.
-    if (rows.size() == 1 && rows[0] == preview_.Row()) return 0;
+    if (rows.size() == 1 && rows[0] == preview_.Row()) return;
 
     ReleasePreview();
     if (rows.empty()) {
         panel_.ShowNoSelection();
         preview_.ForgetRow();
-        return 0;
+        return;
     }
     panel_.SetCaptions(rows.size() > 1);
     if (rows.size() == 1) {
@@ -210,7 +207,6 @@ LRESULT ClipHarborDlg::OnItemChanged(NMHDR*) {
         preview_.ForgetRow();
     }
     panel_.ShowSummary(SummariseSelection(catalogue_, rows), catalogue_.Count());
-    return 0;
 }
 
 void ClipHarborDlg::ApplyAutoLaunch() { autoLaunch_.Apply(); }
@@ -258,35 +254,31 @@ std::vector<std::string> ClipHarborDlg::SelectedRowPaths() const {
     return paths;
 }
 
-LRESULT ClipHarborDlg::OnPaint(WPARAM, LPARAM) {
+void ClipHarborDlg::OnPaint() {
     if (IsIconic(hwnd())) {
         PaintIcon();
-        return 0;
+        return;
     }
     // The movie is asked to draw again before the pictures; its controller draws on the WM_PAINT
     // that WindowProc forwards after this.
     preview_.UpdateMovie();
     PaintPictures();
-    return 0;
 }
 
 void ClipHarborDlg::PaintIcon() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd(), &ps);
+    const win::PaintDC paint(hwnd());
+    HDC dc = paint.Get();
     SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     GetClientRect(hwnd(), &client);
     int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, icon_);
-    EndPaint(hwnd(), &ps);
 }
 
 void ClipHarborDlg::PaintPictures() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(hwnd(), &ps);
-    DrawPictures(hwnd(), dc);
-    EndPaint(hwnd(), &ps);
+    const win::PaintDC paint(hwnd());
+    DrawPictures(hwnd(), paint.Get());
 }
 
 // The player hears every message of the window: erasing before the window handles it, every other
@@ -302,9 +294,9 @@ LRESULT ClipHarborDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-LRESULT ClipHarborDlg::OnSysCommand(WPARAM wParam, LPARAM) {
-    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        AboutBox about(nullptr);
+LRESULT ClipHarborDlg::OnSysCommand(UINT command, POINT) {
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        AboutBox about(hwnd());
         about.DoModal();
         return 0;
     }
@@ -313,7 +305,7 @@ LRESULT ClipHarborDlg::OnSysCommand(WPARAM wParam, LPARAM) {
 
 void ClipHarborDlg::ReleasePreview() { preview_.Release(); }
 
-LRESULT ClipHarborDlg::OnClose(WPARAM, LPARAM) {
+LRESULT ClipHarborDlg::OnClose() {
     ReleasePreview();
     DestroyWindow();
     return Default();

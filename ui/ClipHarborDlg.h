@@ -10,7 +10,7 @@
 
 #include "catalogue/ClipRecord.h"
 #include "fileops/ClipOperations.h"
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 #include "settings/AutoLaunch.h"
 #include "ui/ClipListView.h"
 #include "ui/PreviewPane.h"
@@ -50,17 +50,18 @@ protected:
     void OnCancel() override {}
 
 private:
-    LRESULT OnCreate(WPARAM, LPARAM);
-    LRESULT OnPaint(WPARAM, LPARAM);
-    LRESULT OnSysCommand(WPARAM, LPARAM);
-    LRESULT OnClose(WPARAM, LPARAM);
+    int OnCreate(CREATESTRUCTA& create);
+    void OnPaint();
+    LRESULT OnSysCommand(UINT command, POINT);
+    LRESULT OnClose();
     void OnDeviceChange() { SelectDevice(); }
-    LRESULT OnColumnClick(NMHDR*);
-    LRESULT OnEndLabelEdit(NMHDR*);
-    LRESULT OnItemChanged(NMHDR*);
-    LRESULT OnListKeyDown(NMHDR*);
-    LRESULT OnGetDispInfo(NMHDR*);
-    LRESULT OnDeleteAllItems(NMHDR*) { return TRUE; }
+    void OnColumnClick(const NMLISTVIEW& column);
+    bool OnEndLabelEdit(const NMLVDISPINFOA& edit);
+    void OnItemChanged(const NMLISTVIEW& change);
+    void OnListKeyDown(const NMLVKEYDOWN& key);
+    void OnGetDispInfo(NMLVDISPINFOA& cell);
+    // No LVN_DELETEITEM for each row of the list cleared.
+    bool OnDeleteAllItems(const NMLISTVIEW&) { return true; }
 
     // Copy and move: the destination asked for, the preview released, the files treated, the
     // folder read again.

@@ -4,7 +4,8 @@
 
 #include "catalogue/ClipSort.h"
 #include "catalogue/Format.h"
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
+#include "framework/win/WaitCursor.h"
 #include "preview/CountedString.h"
 #include "preview/win/MoviePlayer.h"
 #include "resources/resource.h"

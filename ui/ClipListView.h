@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "catalogue/ClipRecord.h"
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 
 class MoviePlayer;
 

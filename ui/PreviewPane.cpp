@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "movie/playback/ControlBarLayout.h"
 #include "preview/win/MovieServices.h"
 #include "preview/win/PictureRegistry.h"
 #include "resources/resource.h"
@@ -143,7 +144,7 @@ RECT PreviewPane::MovieRect() const {
 
 RECT PreviewPane::Area() const {
     RECT area = MovieRect();
-    area.bottom += kControlBarHeight;
+    area.bottom += movie::ControlBarLayout::kHeight;
     return area;
 }
 

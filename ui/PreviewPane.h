@@ -14,9 +14,6 @@ struct PictureEntry;
 
 class PreviewPane {
 public:
-    // Height of the movie's control bar, drawn under the movie rectangle.
-    static constexpr int kControlBarHeight = 30;
-
     PreviewPane();
     ~PreviewPane();
     PreviewPane(const PreviewPane&) = delete;

@@ -1,6 +1,6 @@
 #include "ui/SelectionPanel.h"
 
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
 #include "resources/resource.h"
 
 void SelectionPanel::Attach(HWND dialog) {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "catalogue/Selection.h"
-#include "framework/Dialog.h"
+#include "framework/win/Dialog.h"
 
 class SelectionPanel {
 public:

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/win/DriveScan.h"
+#include "framework/win/ResourceModule.h"
 #include "resources/resource.h"
 #include "ui/ClipHarborDlg.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/Application.h"
+#include "framework/win/Application.h"
 
 inline constexpr char kStartupCaption[] = "Zelkor ClipHarbor for Windows version 1.0";
 inline constexpr char kDirectStartText[] =

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "movie/MovieReader.h"
-#include "movie/VideoDecoder.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/VideoDecoder.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

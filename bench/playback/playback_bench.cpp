@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
-#include "movie/GeneratedMedia.h"
-#include "movie/win/MovieController.h"
+#include "movie/playback/win/MovieController.h"
 #include "preview/win/LibraryMovieServices.h"
 #include "preview/win/MoviePlayer.h"
 #include "resources/resource.h"
+#include "tests/support/GeneratedMedia.h"
 #include "ui/ClipHarborDlg.h"
 
 namespace {
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     }
     const bool generated = argc < 4 || std::strcmp(argv[3], "default") != 0;
     std::shared_ptr<movie::MediaDecoders> decoders =
-        generated ? std::make_shared<movie::GeneratedDecoders>() : movie::DefaultMediaDecoders();
+        generated ? std::make_shared<testsupport::GeneratedDecoders>() : movie::DefaultMediaDecoders();
     auto& library = static_cast<preview::LibraryMovieServices&>(preview::DefaultMovieServices());
     library.SetDecoders(decoders);
     printf("decoders: %s\n", generated ? "stand-in (generated pictures and tone)" : "the program's own");
@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "the clip did not open\n");
         return 1;
     }
-    const COLORREF expected = generated ? RGB(movie::GeneratedPictures::Top(0).r, movie::GeneratedPictures::Top(0).g,
-                                              movie::GeneratedPictures::Top(0).b)
+    const COLORREF expected = generated ? RGB(testsupport::GeneratedPictures::Top(0).r, testsupport::GeneratedPictures::Top(0).g,
+                                              testsupport::GeneratedPictures::Top(0).b)
                                         : CLR_INVALID;
     double firstFrame = -1;
     while (Now() - clicked < 2.0) {

@@ -19,7 +19,7 @@ arch=win64
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
 cmake --build build/win32 -j2 --target clipinfo >/dev/null
 probe=$(echo "Z:$root/tests/data/corpus/mjpeg_pcm_600.mov" | tr / '\\')
-wine32_runs "$root/build/win32/movie/clipinfo.exe" "$probe" && arch=win32
+wine32_runs "$root/build/win32/movie/container/clipinfo.exe" "$probe" && arch=win32
 . tools/wine-env.sh "$arch"
 cmake -S . -B "$(wine_build_dir)" -DCMAKE_TOOLCHAIN_FILE="$(wine_toolchain)" -DCMAKE_BUILD_TYPE=Release >/dev/null 2>&1
 cmake --build "$(wine_build_dir)" -j2 --target playback_bench >/dev/null

@@ -17,7 +17,7 @@ done
 # An optimised clipinfo without sanitizers: the product's build, not the test build.
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCLIPHARBOR_SANITIZE=OFF -DCLIPHARBOR_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target clipinfo >/dev/null
-clipinfo=$build/movie/clipinfo
+clipinfo=$build/movie/container/clipinfo
 
 # The folder: hard links to the corpus clips, round robin.
 rm -rf "$folder"

@@ -26,7 +26,7 @@ trap xvfb_stop EXIT
 clip=$(echo "Z:$root/tests/data/corpus/mjpeg_pcm_600.mov" | tr / '\\')
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win32 -j2 --target clipinfo >/dev/null
-if wine32_runs "$root/build/win32/movie/clipinfo.exe" "$clip"; then
+if wine32_runs "$root/build/win32/movie/container/clipinfo.exe" "$clip"; then
   bench_on win32 "$@"
   [ $both = 1 ] && bench_on win64 "$@"
 else

@@ -4,6 +4,7 @@
 
 #include "catalogue/Format.h"
 #include "preview/win/MoviePlayer.h"
+#include "win/FindHandle.h"
 
 std::string FormatDateTime(const SYSTEMTIME& local) {
     char timePart[24] = {};
@@ -18,8 +19,8 @@ std::string FormatDateTime(const SYSTEMTIME& local) {
 
 void ReadMediaFolder(const std::string& root, MoviePlayer& player, ClipCatalogue& catalogue) {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((root + "*.*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    win::FindHandle search;
+    if (!search.First(root + "*.*", found)) return;
     do {
         std::string fullPath = root + found.cFileName;
         if (!std::strchr(found.cFileName, '.')) continue;
@@ -42,6 +43,5 @@ void ReadMediaFolder(const std::string& root, MoviePlayer& player, ClipCatalogue
         record.durationText = FormatDuration(record.seconds);
         record.fullPath = std::move(fullPath);
         catalogue.Append(std::move(record));
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    } while (search.Next(found));
 }

@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstring>
 
-#include "movie/MovieWriter.h"
+#include "movie/container/MovieWriter.h"
 
 namespace preview {
 namespace {
@@ -310,10 +310,7 @@ Status LibraryMovieServices::SetActionFilter(ControllerHandle controller, Action
 int32_t LibraryMovieServices::ControllerEvent(ControllerHandle controller, const MovieEvent& event) {
     ControllerObject* object = Controller(controller);
     if (!object) return 0;
-    return object->controller->HandleEvent(event.window, event.message, event.wParam, event.lParam, event.time,
-                                           event.where)
-               ? 1
-               : 0;
+    return object->controller->HandleEvent(event) ? 1 : 0;
 }
 
 void LibraryMovieServices::DisposeController(ControllerHandle controller) {

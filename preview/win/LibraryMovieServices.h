@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "movie/MediaSource.h"
-#include "movie/MovieReader.h"
-#include "movie/win/MovieController.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/MediaSource.h"
+#include "movie/playback/win/MovieController.h"
 #include "preview/win/MovieServices.h"
 
 namespace preview {

@@ -156,17 +156,17 @@ void MoviePlayer::SaveAs() {
 
 int32_t MoviePlayer::HandleWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (controller == ControllerHandle::None) return 0;
-    MSG record{};
-    record.hwnd = hwnd;
-    record.message = message;
-    record.wParam = wParam;
-    record.lParam = lParam;
-    record.time = static_cast<DWORD>(GetMessageTime());
+    preview::MovieEvent event{};
+    event.hwnd = hwnd;
+    event.message = message;
+    event.wParam = wParam;
+    event.lParam = lParam;
+    event.time = static_cast<DWORD>(GetMessageTime());
     const DWORD position = GetMessagePos();
     // Signed halves: on a second monitor left of or above the first the cursor is negative.
-    record.pt.x = static_cast<short>(LOWORD(position));
-    record.pt.y = static_cast<short>(HIWORD(position));
-    return services_.ControllerEvent(controller, preview::EventFromMessage(record));
+    event.pt.x = static_cast<short>(LOWORD(position));
+    event.pt.y = static_cast<short>(HIWORD(position));
+    return services_.ControllerEvent(controller, event);
 }
 
 int32_t MoviePlayer::AttachWindow(HWND hwnd, CREATESTRUCTA* create) {

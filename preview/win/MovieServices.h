@@ -45,15 +45,9 @@ struct TimeRecord {
     void* base = nullptr;
 };
 
-// The event a controller is given: a window message with its time and cursor position (screen).
-struct MovieEvent {
-    HWND window = nullptr;
-    UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
-    DWORD time = 0;
-    POINT where = {0, 0};
-};
+// The event a controller is given: a window message with its time and the cursor's position on
+// the screen, as the system records one; handed on as it is, down to the controller.
+using MovieEvent = MSG;
 
 // Controller action codes and what their parameter carries.
 enum ControllerAction : int16_t {
@@ -136,10 +130,5 @@ public:
 
 // The process's library (the real implementation); lives until the process ends.
 MovieServices& DefaultMovieServices();
-
-// The event for a window message, as the player hands it to its controller.
-inline MovieEvent EventFromMessage(const MSG& message) {
-    return MovieEvent{message.hwnd, message.message, message.wParam, message.lParam, message.time, message.pt};
-}
 
 }  // namespace preview

@@ -1,6 +1,8 @@
 #include "preview/win/PictureRegistry.h"
 
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
+#include "win/GlobalMemory.h"
+#include "win/WindowDC.h"
 
 PictureRegistry& Pictures() {
     static PictureRegistry registry;
@@ -10,24 +12,14 @@ PictureRegistry& Pictures() {
 LoadedPicture LoadPicture(HWND window, const void* bytes, DWORD length) {
     LoadedPicture out;
     if (!bytes || length == 0) return out;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
+    win::GlobalMemory block = win::GlobalMemory::CopyOf(bytes, length);
     if (!block) return out;
-    void* dst = GlobalLock(block);
-    if (!dst) {
-        GlobalFree(block);
-        return out;
-    }
-    memcpy(dst, bytes, length);
-    GlobalUnlock(block);
-
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
-        GlobalFree(block);
-        return out;
-    }
+    IStream* created = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block.Get(), TRUE, &created)) || !created) return out;
+    block.Release();  // the stream frees it
+    const win::ComRef<IStream> stream(created);
     IPicture* picture = nullptr;
-    HRESULT hr = OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
-    stream->Release();
+    HRESULT hr = OleLoadPicture(stream.get(), 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
     PictureRef held(picture);
     if (FAILED(hr) || !held) return out;
 
@@ -39,15 +31,14 @@ LoadedPicture LoadPicture(HWND window, const void* bytes, DWORD length) {
     out.sourceWidth = hmWidth;
     out.sourceHeight = hmHeight;
 
-    HDC dc = GetDC(window);
-    out.width = MulDiv(GetDeviceCaps(dc, LOGPIXELSX), hmWidth, 2540);
-    out.height = MulDiv(GetDeviceCaps(dc, LOGPIXELSY), hmHeight, 2540);
-    ReleaseDC(window, dc);
+    const win::WindowDC dc(window);
+    out.width = MulDiv(GetDeviceCaps(dc.Get(), LOGPIXELSX), hmWidth, 2540);
+    out.height = MulDiv(GetDeviceCaps(dc.Get(), LOGPIXELSY), hmHeight, 2540);
     return out;
 }
 
 PictureEntry* RegisterPicture(HWND window, int id, int x, int y) {
-    HINSTANCE module = Application::ResourceInstance();
+    HINSTANCE module = ResourceInstance();
     HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(id), "BINARY");
     if (!info) return nullptr;
     HGLOBAL data = LoadResource(module, info);
@@ -67,9 +58,8 @@ PictureEntry* RegisterPicture(HWND window, int id, int x, int y) {
     registry.head = entry;
     ++registry.count;
 
-    HDC dc = GetDC(window);
-    DrawPictures(window, dc);
-    ReleaseDC(window, dc);
+    const win::WindowDC dc(window);
+    DrawPictures(window, dc.Get());
     return entry;
 }
 

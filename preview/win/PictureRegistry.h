@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "framework/ComRef.h"
+#include "win/ComRef.h"
 
-using PictureRef = ComRef<IPicture>;
+using PictureRef = win::ComRef<IPicture>;
 
 struct PictureEntry {
     PictureRef picture;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "movie/MovieReader.h"
-#include "movie/SoundDecoder.h"
-#include "movie/VideoDecoder.h"
+#include "movie/container/MovieReader.h"
+#include "movie/decode/SoundDecoder.h"
+#include "movie/decode/VideoDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     movie::MemorySource probe(data, size);

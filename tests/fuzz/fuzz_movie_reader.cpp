@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "movie/MovieReader.h"
+#include "movie/container/MovieReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     movie::MemorySource source(data, size);

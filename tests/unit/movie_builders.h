@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/MovieReader.h"
+#include "movie/container/MovieReader.h"
 
 namespace moviebuild {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "movie/GeneratedMedia.h"
+#include "tests/support/GeneratedMedia.h"
 
 namespace testui {
 
@@ -54,7 +54,7 @@ private:
     std::vector<uint32_t> pixels_;
 };
 
-inline COLORREF ToColorRef(const movie::Rgb& c) { return RGB(c.r, c.g, c.b); }
+inline COLORREF ToColorRef(const testsupport::Rgb& c) { return RGB(c.r, c.g, c.b); }
 
 // The stand-in frame a rectangle shows (top half and bottom half checked at their middles and at
 // the first and last rows), -1 for none of the first `count`.
@@ -63,8 +63,8 @@ inline long GeneratedFrameShown(const ScreenPixels& screen, const RECT& frame, l
     const int midTop = frame.top + (frame.bottom - frame.top) / 4;
     const int midBottom = frame.bottom - (frame.bottom - frame.top) / 4;
     for (long n = 0; n < count; ++n) {
-        const COLORREF top = ToColorRef(movie::GeneratedPictures::Top(static_cast<size_t>(n)));
-        const COLORREF bottom = ToColorRef(movie::GeneratedPictures::Bottom(static_cast<size_t>(n)));
+        const COLORREF top = ToColorRef(testsupport::GeneratedPictures::Top(static_cast<size_t>(n)));
+        const COLORREF bottom = ToColorRef(testsupport::GeneratedPictures::Bottom(static_cast<size_t>(n)));
         if (screen.At(cx, midTop) == top && screen.At(frame.left, frame.top) == top &&
             screen.At(frame.right - 1, frame.top) == top && screen.At(cx, midBottom) == bottom &&
             screen.At(frame.left, frame.bottom - 1) == bottom && screen.At(frame.right - 1, frame.bottom - 1) == bottom)

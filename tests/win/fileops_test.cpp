@@ -11,11 +11,10 @@
 #include "MainWindowFixture.h"
 #include "TestMovies.h"
 #include "TestUi.h"
-#include "catalogue/Format.h"
 #include "fileops/ClipOperations.h"
 #include "fileops/FileTransfer.h"
 #include "fileops/SystemErrorText.h"
-#include "framework/Application.h"
+#include "framework/win/ResourceModule.h"
 
 using namespace testui;
 

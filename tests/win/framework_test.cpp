@@ -1,17 +1,21 @@
 // The dialog framework on a real dialog: creation messages reach the dialog's own handling,
-// the message map routes messages, commands and notifications, and the modal run ends cleanly.
+// the message map routes messages, commands and notifications to typed handlers, and the modal
+// run disables only its owner and ends cleanly.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "TestUi.h"
-#include "framework/Application.h"
-#include "framework/Dialog.h"
+#include "framework/win/Application.h"
+#include "framework/win/Dialog.h"
+#include "framework/win/ResourceModule.h"
+#include "framework/win/WaitCursor.h"
 #include "resources/resource.h"
 
 using namespace testui;
@@ -20,9 +24,10 @@ namespace {
 
 class ProbeDialog : public Dialog {
 public:
-    ProbeDialog() : Dialog(IDD_CLIPHARBOR_DIALOG, nullptr) {}
+    explicit ProbeDialog(HWND owner = nullptr) : Dialog(IDD_CLIPHARBOR_DIALOG, owner) {}
     std::vector<UINT> seen;
     int copyClicks = 0, columnClicks = 0, destroys = 0;
+    int lastColumn = -1;
     Control list, copy;
     bool endOnInit = false;
     bool throwOnCopy = false, throwOnInit = false;
@@ -50,26 +55,34 @@ private:
         seen.push_back(WM_NCCREATE);
         return Default();
     }
-    LRESULT OnCreate(WPARAM, LPARAM) {
+    int OnCreate(CREATESTRUCTA&) {
         seen.push_back(WM_CREATE);
-        return Default();
+        return static_cast<int>(Default());
     }
     void OnCopy() {
         ++copyClicks;
         if (throwOnCopy) throw std::runtime_error("handler failed");
     }
-    LRESULT OnColumn(NMHDR*) {
+    LRESULT OnRightClick(NMHDR& header) { return header.hwndFrom == list.hwnd() ? 7 : 8; }
+    void OnColumnClick(const NMLISTVIEW& column) {
         ++columnClicks;
-        return 7;
+        lastColumn = column.iSubItem;
     }
+    void OnGetDispInfo(NMLVDISPINFOA& cell) {
+        snprintf(cell.item.pszText, size_t(cell.item.cchTextMax), "row %d, column %d", cell.item.iItem, cell.item.iSubItem);
+    }
+    bool OnDeleteAllItems(const NMLISTVIEW&) { return true; }
     DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(ProbeDialog, Dialog)
     ON_MESSAGE(WM_NCCREATE, OnNcCreate)
-    ON_MESSAGE(WM_CREATE, OnCreate)
+    ON_WM_CREATE()
     ON_COMMAND(IDC_COPY, OnCopy)
-    ON_NOTIFY(LVN_COLUMNCLICK, IDC_CLIP_LIST, OnColumn)
+    ON_NOTIFY(NM_RCLICK, IDC_CLIP_LIST, OnRightClick)
+    ON_LVN_COLUMNCLICK(IDC_CLIP_LIST, OnColumnClick)
+    ON_LVN_GETDISPINFOA(IDC_CLIP_LIST, OnGetDispInfo)
+    ON_LVN_DELETEALLITEMS(IDC_CLIP_LIST, OnDeleteAllItems)
 END_MESSAGE_MAP()
 
 TEST(Framework, CreationMessagesReachTheDialogInOrder) {
@@ -93,13 +106,71 @@ TEST(Framework, MapRoutesCommandsAndNotifications) {
     SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDC_COPY, BN_SETFOCUS), reinterpret_cast<LPARAM>(dlg.copy.hwnd()));
     EXPECT_EQ(dlg.copyClicks, 1);
 
+    // A notification's handler gets its own header and answers through the window's result and
+    // DWLP_MSGRESULT alike; the same code from another control is not its.
+    NMHDR click{dlg.list.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(NM_RCLICK)};
+    EXPECT_EQ(SendMessageA(hwnd, WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&click)), 7);
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, DWLP_MSGRESULT), 7);
+
     NMLISTVIEW nm{};
     nm.hdr = {dlg.list.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_COLUMNCLICK)};
-    EXPECT_EQ(SendMessageA(hwnd, WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm)), 7);
+    nm.iSubItem = 3;
+    EXPECT_EQ(SendMessageA(hwnd, WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm)), 0);
+    EXPECT_EQ(dlg.lastColumn, 3) << "the handler reads the list view's own structure";
     nm.hdr.idFrom = IDC_COPY;
     SendMessageA(hwnd, WM_NOTIFY, IDC_COPY, reinterpret_cast<LPARAM>(&nm));
     EXPECT_EQ(dlg.columnClicks, 1);
+
+    // A handler that answers a notification with true answers TRUE.
+    nm.hdr = {dlg.list.hwnd(), IDC_CLIP_LIST, static_cast<UINT>(LVN_DELETEALLITEMS)};
+    EXPECT_EQ(SendMessageA(hwnd, WM_NOTIFY, IDC_CLIP_LIST, reinterpret_cast<LPARAM>(&nm)), TRUE);
+    EXPECT_EQ(GetWindowLongPtrA(hwnd, DWLP_MSGRESULT), TRUE);
+
+    // The list itself asks for a cell: the handler writes into the list's own buffer.
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 150;
+    for (int i = 0; i < 2; ++i) dlg.list.Send(LVM_INSERTCOLUMNA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
+    LVITEMA row{};
+    row.mask = LVIF_TEXT;
+    row.pszText = LPSTR_TEXTCALLBACKA;
+    for (int i = 0; i < 3; ++i) {
+        row.iItem = i;
+        dlg.list.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    }
+    char text[64] = {};
+    LVITEMA cell{};
+    cell.iSubItem = 1;
+    cell.pszText = text;
+    cell.cchTextMax = sizeof(text);
+    dlg.list.Send(LVM_GETITEMTEXTA, 2, reinterpret_cast<LPARAM>(&cell));
+    EXPECT_STREQ(text, "row 2, column 1");
     dlg.DestroyWindow();
+}
+
+// The owner given is disabled while the run lasts and enabled after; a dialog given none disables
+// nothing, not even the application's main window.
+TEST(Framework, AModalRunDisablesOnlyTheOwnerItWasGiven) {
+    struct TestApp : Application {
+        int InitInstance() override { return 0; }
+    } app;
+    ProbeDialog main;
+    HWND mainWindow = main.CreateModeless();
+    ASSERT_TRUE(mainWindow);
+    app.SetMainWindow(&main);
+    for (HWND owner : {mainWindow, static_cast<HWND>(nullptr)}) {
+        ProbeDialog box(owner);
+        bool mainEnabledDuringRun = true;
+        BoxWatcher watcher([&](HWND found) {
+            mainEnabledDuringRun = IsWindowEnabled(mainWindow) != FALSE;
+            PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        }, {mainWindow});
+        EXPECT_EQ(box.DoModal(), IDCANCEL);
+        EXPECT_EQ(mainEnabledDuringRun, owner == nullptr) << "owner " << owner;
+        EXPECT_TRUE(IsWindowEnabled(mainWindow));
+    }
+    app.SetMainWindow(nullptr);
+    main.DestroyWindow();
 }
 
 TEST(Framework, ModalRunEndsWithItsCodeAndDestroysThroughTheOverride) {

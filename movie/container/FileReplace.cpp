@@ -1,0 +1,9 @@
+#include "movie/container/FileReplace.h"
+
+#include <cstdio>
+
+namespace movie {
+
+bool ReplaceFileWith(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+}  // namespace movie

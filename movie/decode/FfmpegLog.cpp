@@ -1,0 +1,16 @@
+#include "movie/decode/FfmpegLog.h"
+
+#include <mutex>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+namespace movie {
+
+void QuietFfmpegLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+}  // namespace movie
