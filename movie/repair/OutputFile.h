@@ -1,0 +1,46 @@
+// The repaired file while it is written: created new under a temporary name beside its final
+// name, and given that name only when complete. Until then, and on any failure, the temporary file
+// is removed when the object goes; an existing file is never replaced.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace movie::repair {
+
+class InputFile;
+
+class OutputFile {
+public:
+    // Creates a new, empty temporary file for `finalPath` in its folder. Null (and `error`) when
+    // that fails.
+    static std::unique_ptr<OutputFile> Create(const std::string& finalPath, std::string& error);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Reserves room for `bytes` on the disk where the system can: a full disk fails here, before
+    // anything is written, and the copy runs faster. False only when the disk is full.
+    bool Reserve(uint64_t bytes);
+    bool Write(const void* data, size_t count);
+    // Appends `length` bytes of `source` from `offset` (in the kernel where the system can).
+    bool CopyFrom(InputFile& source, uint64_t offset, uint64_t length);
+    // Closes the file and gives it its final name, unless a file of that name exists by then.
+    // False (and `error`) on failure; the temporary file is gone either way.
+    bool Commit(std::string& error);
+    const std::string& TemporaryPath() const { return temp_; }
+
+private:
+    OutputFile() = default;
+    bool CloseHandle();
+
+    intptr_t handle_ = -1;
+    std::string final_, temp_;
+    bool failed_ = false;
+};
+
+// Whether something exists at `path` (a file, a folder, anything).
+bool PathExists(const std::string& path);
+
+}  // namespace movie::repair
