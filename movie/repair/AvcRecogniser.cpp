@@ -85,6 +85,8 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         const bool complete = length <= available;
         if (kind == Nal::Slice) {
             const size_t look = size_t(std::min<uint64_t>({length, available, kHeaderBytes}));
+            // Too little left to read the slice header: a sample cut off at its start.
+            if (!complete && look < kHeaderBytes && !sawSlice) return cut();
             const uint8_t* s = w.Get(p + prefix, look);
             AvcSlice slice;
             if (!s || !params_.ParseSlice(s, look, slice)) return ends();
@@ -103,6 +105,10 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
                 else if (!samePicture) return ends();
             }
             if (!complete) return cut();
+            // A NAL unit ends with its stop bit: a last byte of zero is a unit whose end was never
+            // written (zeros where the recorder stopped).
+            const uint8_t* tail = w.Get(p + prefix + length - 1, 1);
+            if (!tail || *tail == 0) return cut();
             last = slice;
             sawSlice = true;
         } else if (!complete) {

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "movie/MovieReader.h"
 
@@ -20,7 +20,7 @@ public:
     explicit MediaWindow(ByteSource& source, size_t capacity = 4u << 20);
 
     uint64_t Size() const { return size_; }
-    size_t Capacity() const { return buffer_.size(); }
+    size_t Capacity() const { return capacity_; }
     // `count` bytes at `offset`, valid until the next call; null when they run past the end, when
     // `count` exceeds the capacity or the read fails (then Failed() is true).
     const uint8_t* Get(uint64_t offset, size_t count, size_t ahead = kPeek);
@@ -34,7 +34,8 @@ private:
 
     ByteSource& source_;
     uint64_t size_;
-    std::vector<uint8_t> buffer_;
+    size_t capacity_;
+    std::unique_ptr<uint8_t[]> buffer_;
     uint64_t base_ = 0;
     size_t length_ = 0;
     bool failed_ = false;

@@ -142,6 +142,7 @@ void RepairedMovieWriter::BuildVideo() {
         // The first frame presented starts the track, as the template's edit did for its own delay.
         t.edit = true;
         t.editMediaTime = delay * int64_t(t.delta);
+        t.editShifts = true;
     } else if (e.present && !l.hasCompositionOffsets && uint64_t(e.mediaTime) < t.mediaDuration) {
         t.edit = true;
         t.editMediaTime = e.mediaTime;
@@ -185,7 +186,8 @@ uint64_t RepairedMovieWriter::NewOffset(uint64_t sourceOffset) const {
 
 uint64_t RepairedMovieWriter::TrackDuration(const Table& t) const {
     const Track& track = layout_.Template().tracks[size_t(t.track)];
-    const uint64_t shown = t.edit ? t.mediaDuration - uint64_t(t.editMediaTime) : t.mediaDuration;
+    // Composition offsets end the last frame `delay` later than its decode time: all frames show.
+    const uint64_t shown = t.edit && !t.editShifts ? t.mediaDuration - uint64_t(t.editMediaTime) : t.mediaDuration;
     return Rescale(shown, layout_.Template().timeScale, track.mediaTimeScale);
 }
 

@@ -46,6 +46,7 @@ private:
         uint64_t mediaDuration = 0;
         bool edit = false;
         int64_t editMediaTime = 0;
+        bool editShifts = false;  // the edit only moves composition times back (it trims nothing)
     };
     void BuildVideo();
     void BuildSound();
