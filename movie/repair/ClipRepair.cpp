@@ -86,8 +86,10 @@ std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t
     } else if (look.video.empty()) {
         if (seen.empty())
             return "codec: no " + layout.VideoText() + " frame is found in the damaged clip's media";
-        const bool bothDv = seen.rfind("DV", 0) == 0 && v.family == VideoFamily::Dv;
-        return std::string(bothDv ? "frame size" : "codec") + ": the damaged clip's video is " + seen +
+        // The same kind of video that is not recognised with the template's sizes: a frame size.
+        const std::string kind = layout.VideoText().substr(0, layout.VideoText().find_first_of(" ("));
+        const bool sameKind = seen.rfind(kind, 0) == 0;
+        return std::string(sameKind ? "frame size" : "codec") + ": the damaged clip's video is " + seen +
                "; the template's is " + layout.VideoText();
     } else if (look.videoWidth && look.videoHeight &&
                (look.videoWidth != v.width || look.videoHeight != v.height)) {
@@ -106,21 +108,29 @@ std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t
         const double perSecond = double(look.frameSizes.size()) / videoSeconds;
         const double expected = double(s.timeScale) / std::max<uint32_t>(1, s.delta);
         if (std::fabs(perSecond / expected - 1) > 0.1)
-            return "sound format: the damaged clip has about " + Rounded(perSecond) + " AAC frames a second, the template's " +
-                   layout.SoundText() + " " + Rounded(expected);
+            return "sound format: the damaged clip has about " + Rounded(perSecond) +
+                   " AAC frames a second where the template's sound, " + layout.SoundText() + ", has " + Rounded(expected);
     } else if (enough && s.bytesPerSecond > 0) {
-        uint64_t bytes = 0;
-        for (const RecoveredSoundChunk& c : look.sound) bytes += c.bytes;
-        const double perSecond = double(bytes) / videoSeconds;
+        // Everything between one video frame and the next counts, sound the template's sizes leave
+        // out too; but not the long stretches where zeros or damage replace whole frames.
+        const uint64_t ordinary = uint64_t(std::max<uint32_t>(s.largestChunk, 1)) * 4 + (64u << 10);
+        uint64_t between = 0, frames = 0;
+        for (size_t i = 0; i + 1 < look.video.size(); ++i) {
+            const uint64_t gap = look.video[i + 1].offset - (look.video[i].offset + look.video[i].size);
+            if (gap > ordinary) continue;
+            between += gap;
+            ++frames;
+        }
+        const double perSecond = double(between) * v.timeScale / (double(std::max<uint64_t>(frames, 1)) * v.delta);
         const double ratio = perSecond / s.bytesPerSecond;
         if (ratio < 0.8 || ratio > 1.25)
             return "sound format: the damaged clip stores about " + Rounded(perSecond) +
-                   " bytes of sound a second, the template's " + layout.SoundText() + " " + Rounded(s.bytesPerSecond) +
-                   " (another rate, channel count or sample size)";
+                   " bytes of sound a second where the template's sound, " + layout.SoundText() + ", stores " +
+                   Rounded(s.bytesPerSecond) + " (another rate, channel count or sample size)";
         if (walker.OtherByteOrderFit(look) > 4)
             return "sound format: the damaged clip's sound reads as " +
-                   std::string(s.bigEndian ? "little-endian" : "big-endian") + " samples; the template's " +
-                   layout.SoundText() + " is " + (s.bigEndian ? "big-endian" : "little-endian");
+                   std::string(s.bigEndian ? "little-endian" : "big-endian") + " samples where the template's sound is " +
+                   layout.SoundText();
     }
     return "";
 }
