@@ -5,7 +5,9 @@
 namespace movie::repair {
 
 MediaWindow::MediaWindow(ByteSource& source, size_t capacity)
-    : source_(source), size_(source.Size()), capacity_(std::max<size_t>(capacity, kScan)),
+    // Never larger than the whole source: no request can need more.
+    : source_(source), size_(source.Size()),
+      capacity_(size_t(std::min<uint64_t>(std::max<size_t>(capacity, kScan), std::max<uint64_t>(size_, kPeek)))),
       buffer_(new uint8_t[capacity_]) {}
 
 bool MediaWindow::Fill(uint64_t offset, size_t count, size_t ahead) {

@@ -17,6 +17,7 @@ public:
     static constexpr size_t kPeek = 4096;
     static constexpr size_t kScan = 1u << 20;
 
+    // A window of `capacity` bytes (at least kScan), or of the source's size when that is smaller.
     explicit MediaWindow(ByteSource& source, size_t capacity = 4u << 20);
 
     uint64_t Size() const { return size_; }
