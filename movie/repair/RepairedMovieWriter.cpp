@@ -67,11 +67,14 @@ void PutTimedHeader(AtomBuffer& out, const Child& c, int idFields, uint64_t dura
     out.End();
 }
 
-// value * to / from, rounded to nearest, in 128 bits.
+// value * to / from, rounded to nearest, without overflow short of the result's own (then the
+// largest value): the quotient and the remainder scale apart.
 uint64_t Rescale(uint64_t value, uint32_t to, uint32_t from) {
     if (from == 0) return 0;
-    const unsigned __int128 r = (static_cast<unsigned __int128>(value) * to + from / 2) / from;
-    return r > std::numeric_limits<uint64_t>::max() ? std::numeric_limits<uint64_t>::max() : uint64_t(r);
+    uint64_t whole;
+    if (__builtin_mul_overflow(value / from, uint64_t(to), &whole)) return std::numeric_limits<uint64_t>::max();
+    const uint64_t part = ((value % from) * to + from / 2) / from;  // < 2^64: both factors are below 2^32
+    return __builtin_add_overflow(whole, part, &whole) ? std::numeric_limits<uint64_t>::max() : whole;
 }
 
 }  // namespace
