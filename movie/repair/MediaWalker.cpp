@@ -135,9 +135,7 @@ uint64_t MediaWalker::MeasureAac(uint64_t pos, uint64_t end, std::vector<uint32_
     return p - pos;
 }
 
-bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, bool cutTail, RecoveredMedia& out) {
-    VideoMatch m = MatchVideo(pos, pos + span);
-    if (!cutTail) m = MatchVideo(pos, w_.Size());
+bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out) {
     // Zeros at the end longer than any chunk are where the recorder wrote nothing.
     const uint64_t end = pos + span;
     uint64_t used = LastNonZero(pos, end) - pos;
@@ -163,8 +161,8 @@ bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, bool cutTail, Recov
     KeepVideo(pos, video, m, out);
     if (sound > 0)
         KeepSound(pos + video, sound, uint32_t(sound / constant_->UnitBytes() * constant_->SamplesPerUnit()), out);
-    if (cutTail) out.cutOffBytes += rest;
-    else Skip(pos + used, end, out);
+    out.cutOffBytes += rest;
+    Skip(pos + used, end, out);
     return true;
 }
 
@@ -192,14 +190,14 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
         if (video_) {
             const VideoMatch m = MatchVideo(pos, end);
             if (m.kind == VideoMatch::Whole) {
-                if (m.openEnded) KeepOpenEnded(pos, m.size, false, out);
+                if (m.openEnded) KeepOpenEnded(pos, m.size, m, false, out);
                 else KeepVideo(pos, m.size, m, out);
                 pos += m.size;
                 afterVideo = true;
                 continue;
             }
             if (m.kind == VideoMatch::CutOff && m.openEnded && stopAt >= end &&
-                KeepOpenEnded(pos, end - pos, true, out)) {
+                KeepOpenEnded(pos, end - pos, m, true, out)) {
                 pos = end;
                 break;
             }
@@ -256,7 +254,7 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
     if (pos < end && pos < stopAt) {
         // The rest holds no whole sample: the last one, cut off, then zeros.
         const uint64_t lastByte = LastNonZero(pos, end);
-        out.cutOffBytes = lastByte - pos;
+        out.cutOffBytes += lastByte - pos;
         if (end > lastByte) {
             out.skippedBytes += end - lastByte;
             ++out.skippedStretches;

@@ -38,7 +38,7 @@ private:
     // A sample whose end the video cannot tell (MPEG-4), spanning [pos, pos + span): keeps the
     // video and the sound stored after it, skips zeros after them; `cutTail` (the data ends in
     // the span) lets the sound end in a partial unit. False when no whole sample is found.
-    bool KeepOpenEnded(uint64_t pos, uint64_t span, bool cutTail, RecoveredMedia& out);
+    bool KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out);
     void Skip(uint64_t from, uint64_t to, RecoveredMedia& out);
     uint64_t LastNonZero(uint64_t from, uint64_t end);
 

@@ -129,6 +129,14 @@ TEST_P(RepairDamagedClip, BringsBackEveryWholeFrameBeforeTheDamage) {
         }
         EXPECT_EQ(r2.movie.duration, longest);
         EXPECT_NE(r.out.find("  video:    " + std::to_string(frames.size()) + " frames"), std::string::npos) << r.out;
+        // Every byte of the media is told: recovered, cut off or skipped.
+        unsigned long long recovered = 0, cutOff = 0, skipped = 0;
+        ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find("media:"),
+                              "media: %llu bytes recovered, %llu bytes of a cut-off last sample dropped, %llu bytes skipped",
+                              &recovered, &cutOff, &skipped),
+                  3);
+        EXPECT_EQ(recovered + cutOff + skipped, d.file.size() - o.mdatHeader - 8);
+        EXPECT_EQ(recovered, r2.file.size() - r2.mdatHeader - 8);
     }
 }
 
