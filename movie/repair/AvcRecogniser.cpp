@@ -12,9 +12,11 @@ constexpr int kMaxNals = 4096;
 }  // namespace
 
 AvcRecogniser::AvcRecogniser(const VideoLayout& layout)
+    // No sample of a recording is far larger than the largest of its template: a bound that rules
+    // out most of the lengths random bytes would give.
     : ready_(params_.ParseConfig(layout.config)),
-      nalLimit_(std::max<uint64_t>(uint64_t(layout.largestSample) * 8, 8u << 20)),
-      sampleLimit_(std::max<uint64_t>(uint64_t(layout.largestSample) * 8, 16u << 20)) {}
+      nalLimit_(std::max<uint64_t>(uint64_t(layout.largestSample) * 8, 1u << 20)),
+      sampleLimit_(std::max<uint64_t>(uint64_t(layout.largestSample) * 8, 2u << 20)) {}
 
 bool AvcRecogniser::ReadLength(const uint8_t* p, uint64_t& length) const {
     length = 0;

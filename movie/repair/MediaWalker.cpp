@@ -166,6 +166,26 @@ bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool 
     return true;
 }
 
+uint64_t MediaWalker::FindConfirmed(uint64_t from, uint64_t end) {
+    for (uint64_t q = video_->Find(w_, from, end, end); q < end; q = video_->Find(w_, q + 1, end, end)) {
+        const VideoMatch m = MatchVideo(q, end);
+        if (m.kind != VideoMatch::Whole) continue;
+        const uint64_t p = q + m.size;
+        if (p >= end || MatchVideo(p, end).kind != VideoMatch::None) return q;
+        if (constant_) {
+            // Only a chunk of a size the template uses: any video start within reach would be
+            // found in random bytes too often.
+            for (uint32_t c : constant_->Candidates())
+                if (end - p <= c || MatchVideo(p + c, end).kind != VideoMatch::None) return q;
+        } else if (aac_) {
+            std::vector<uint32_t> frames;
+            const uint64_t bytes = MeasureAac(p, end, frames);
+            if (bytes > 0 && (p + bytes >= end || MatchVideo(p + bytes, end).kind != VideoMatch::None)) return q;
+        }
+    }
+    return end;
+}
+
 uint64_t MediaWalker::LastNonZero(uint64_t from, uint64_t end) {
     uint64_t p = end;
     while (p > from) {
@@ -202,8 +222,9 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
                 break;
             }
             if (m.kind == VideoMatch::CutOff) {
-                // A sample starts here but does not end: damaged, if others follow; else the last.
-                const uint64_t next = video_->Find(w_, pos + 1, end, end);
+                // A sample starts here but does not end: damaged, if a whole one follows; else the
+                // last (a start inside it that is cut off too, such as its second field, is part of it).
+                const uint64_t next = FindConfirmed(pos + 1, end);
                 if (next < end) {
                     Skip(pos, next, out);
                     pos = next;
@@ -245,7 +266,7 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
         }
         if (pos >= end || pos >= stopAt) break;
         // Nothing recognisable here: on to the next video sample.
-        const uint64_t next = video_ ? video_->Find(w_, pos + 1, end, end) : end;
+        const uint64_t next = video_ ? FindConfirmed(pos + 1, end) : end;
         if (next >= end) break;
         Skip(pos, next, out);
         pos = next;

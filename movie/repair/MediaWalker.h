@@ -40,6 +40,10 @@ private:
     // the span) lets the sound end in a partial unit. False when no whole sample is found.
     bool KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out);
     void Skip(uint64_t from, uint64_t to, RecoveredMedia& out);
+    // The next whole video sample at or after `from` that what follows it confirms (a video
+    // sample, directly or after a sound chunk of the template's sizes or of AAC frames): a sample
+    // found after bytes that fit nothing may be chance.
+    uint64_t FindConfirmed(uint64_t from, uint64_t end);
     uint64_t LastNonZero(uint64_t from, uint64_t end);
 
     const TemplateLayout& layout_;

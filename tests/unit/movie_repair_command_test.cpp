@@ -252,3 +252,18 @@ TEST(ClipInfo, ListsACutOffRecordingWithItsMediaSize) {
                               std::to_string(size) + ", \"cutOff\": true, \"movieHeader\": false, \"mediaBytes\": " +
                               std::to_string(media) + ", \"repair\": \"cliprepair\"}\n]\n");
 }
+
+TEST(ClipRepair, RandomBytesAreNoRecording) {
+    // An 'mdat' of random bytes: a false start found by chance must not make a "repaired" clip.
+    TempFolder folder;
+    std::mt19937 random(14);
+    Bytes file = {0, 0, 0, 20, 'f', 't', 'y', 'p', 'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' ', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
+    for (int i = 0; i < (2 << 20); ++i) file.push_back(uint8_t(random()));
+    Save(folder / "Noise.mov", file);
+    for (const Pair& p : kPairs) {
+        const Outcome r = ClipRepair({folder / "Noise.mov", "--like", PairClip(p, true)});
+        EXPECT_NE(r.status, 0) << p.name << "\n" << r.out;
+        EXPECT_FALSE(fs::exists(folder / "Noise-repaired.mov")) << p.name;
+        fs::remove(folder / "Noise-repaired.mov");
+    }
+}

@@ -12,6 +12,8 @@
 #include "movie/MovieReader.h"
 #include "movie/SoundDecoder.h"
 #include "movie/VideoDecoder.h"
+#include "movie/repair/MediaWalker.h"
+#include "movie_builders.h"
 #include "repair_clips.h"
 
 using namespace repairclips;
@@ -224,6 +226,88 @@ TEST_P(RepairDamagedClip, ItsFramesAndSoundDecodeAsTheOriginalsDo) {
     ASSERT_GT(back.size(), size_t(pair.soundRate));
     ASSERT_LE(back.size(), whole.size());
     EXPECT_TRUE(std::equal(back.begin(), back.end(), whole.begin()));
+}
+
+// JPEG images of half the template's height, as interlaced cameras store their two fields.
+std::vector<Bytes> FieldImages() {
+    const Bytes stream = Load(MakeClip("fields.mjpeg", "-f lavfi -i testsrc=size=320x240:rate=30:duration=0.2 -c:v mjpeg -f mjpeg"));
+    std::vector<Bytes> images;
+    for (size_t i = 0; i + 3 < stream.size(); ++i) {
+        if (stream[i] == 0xFF && stream[i + 1] == 0xD8 && stream[i + 2] == 0xFF) images.emplace_back();
+        if (!images.empty()) images.back().push_back(stream[i]);
+    }
+    images.back().insert(images.back().end(), stream.end() - 3, stream.end());
+    return images;
+}
+
+// The samples a walk finds in `media` with a video-only template of codec `codec` (320x480).
+movie::repair::RecoveredMedia WalkFields(const char* codec, const Bytes& media) {
+    moviebuild::MovieLayout layout;
+    layout.tracks[0].sampleEntry = moviebuild::VideoEntry(codec, 320, 480);
+    const Bytes file = moviebuild::BuildMovie(layout);
+    movie::Movie m;
+    EXPECT_EQ(moviebuild::Read(file, m), movie::ReadResult::Ok);
+    movie::repair::TemplateLayout t;
+    std::string why;
+    EXPECT_TRUE(t.Build(m, Bytes(file.begin() + long(m.moovOffset), file.begin() + long(m.moovOffset + m.moovSize)), why))
+        << why;
+    movie::MemorySource source(media.data(), media.size());
+    movie::repair::MediaWindow window(source);
+    movie::repair::MediaWalker walker(t, window);
+    movie::repair::RecoveredMedia found;
+    walker.Walk(0, media.size(), media.size(), found);
+    return found;
+}
+
+TEST(RepairMotionJpeg, FindsBothFieldsOfASample) {
+    const std::vector<Bytes> f = FieldImages();
+    ASSERT_GE(f.size(), 6u);
+    // 'mjpa': the second field right after the first, past zero padding, or where the first
+    // field's APP1 'mjpg' header says; the last sample is cut inside its second field.
+    Bytes media;
+    std::vector<uint64_t> sizes;
+    for (int i = 0; i < 3; ++i) {
+        const size_t before = media.size();
+        Bytes first = f[size_t(2 * i)];
+        if (i == 1) {
+            Bytes app1 = moviebuild::Cat({moviebuild::U16(0xFFE1), moviebuild::U16(2 + 40), moviebuild::Zeros(4),
+                                          moviebuild::Type("mjpg"), moviebuild::Zeros(8)});
+            const uint32_t next = uint32_t(first.size() + app1.size() + 6);
+            moviebuild::Append(app1, moviebuild::Cat({moviebuild::U32(next), moviebuild::Zeros(20)}));
+            first.insert(first.begin() + 2, app1.begin(), app1.end());
+        }
+        moviebuild::Append(media, first);
+        media.resize(media.size() + (i == 1 ? 6 : 2), 0);
+        moviebuild::Append(media, f[size_t(2 * i + 1)]);
+        sizes.push_back(media.size() - before);
+    }
+    const size_t cutAt = media.size() + f[0].size() + f[1].size() / 2;
+    moviebuild::Append(media, f[0]);
+    moviebuild::Append(media, f[1]);
+    media.resize(cutAt);
+    movie::repair::RecoveredMedia found = WalkFields("mjpa", media);
+    ASSERT_EQ(found.video.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(found.video[i].size, sizes[i]) << i;
+    EXPECT_EQ(found.videoHeight, 480u);
+    EXPECT_EQ(found.cutOffBytes, cutAt - (sizes[0] + sizes[1] + sizes[2]));
+
+    // 'mjpb': no markers; each field's header gives its padded size and where the next field is.
+    auto field = [](uint32_t padded, uint32_t next, uint8_t fill) {
+        Bytes b = moviebuild::Cat({moviebuild::Zeros(4), moviebuild::Type("mjpg"), moviebuild::U32(padded - 10),
+                                   moviebuild::U32(padded), moviebuild::U32(next), moviebuild::U32(0), moviebuild::U32(0),
+                                   moviebuild::U32(36), moviebuild::U32(50),
+                                   // frame header at 36: length, precision, height, width
+                                   moviebuild::U16(11), moviebuild::U8(8), moviebuild::U16(240), moviebuild::U16(320)});
+        b.resize(padded, fill);
+        return b;
+    };
+    Bytes b = moviebuild::Cat({field(1000, 1000, 1), field(1200, 0, 2), field(900, 904, 3), moviebuild::Zeros(4),
+                               field(800, 0, 4), field(1000, 1000, 5)});
+    found = WalkFields("mjpb", b);
+    ASSERT_EQ(found.video.size(), 2u);
+    EXPECT_EQ(found.video[0].size, 2200u);
+    EXPECT_EQ(found.video[1].size, 1704u);
+    EXPECT_EQ(found.cutOffBytes, 1000u);  // its second field is missing
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, RepairDamagedClip, ::testing::ValuesIn(kPairs),

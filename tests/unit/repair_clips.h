@@ -27,8 +27,9 @@ namespace repairclips {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-// A pair the issue names: video and sound as a device records them, and a template made the same
-// way (another picture and tone, shorter), which must not be mistaken for the clip itself.
+// Video and sound as a device records them (the pairs cameras like the device use, and two more
+// layouts), and a template made the same way (another picture and tone, shorter), which must not
+// be mistaken for the clip itself.
 struct Pair {
     const char* name;
     const char* size;
@@ -48,6 +49,10 @@ inline const Pair kPairs[] = {
     {"h264_sowt", "320x240", "30", 3, "-c:v libx264 -preset veryfast -threads 1 -pix_fmt yuv420p", "-c:a pcm_s16le",
      48000},
     {"mpeg4_ima4", "320x240", "30", 3, "-c:v mpeg4 -q:v 5", "-c:a adpcm_ima_qt", 44100},
+    // DVCPRO50 ('dv5p': two channels a frame), and H.264 pictures in four slices without B-frames.
+    {"dv50_twos", "720x576", "25", 1.5, "-c:v dvvideo -pix_fmt yuv422p", "-c:a pcm_s16be -ac 2", 48000},
+    {"h264_slices_sowt", "320x240", "30", 3, "-c:v libx264 -preset veryfast -threads 1 -slices 4 -bf 0 -pix_fmt yuv420p",
+     "-c:a pcm_s16le", 48000},
 };
 
 inline std::string Quiet(const std::string& command) { return command + " >/dev/null 2>&1"; }
