@@ -333,27 +333,36 @@ std::vector<uint8_t> RepairedMovieWriter::Moov(uint64_t payloadStart, bool wide)
     return out.Bytes();
 }
 
-void RepairedMovieWriter::Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov) const {
+void RepairedMovieWriter::Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov,
+                                 uint64_t& padding) const {
+    constexpr uint64_t kPage = 4096;
     const uint64_t ftyp = 20;
     const uint64_t mdatHeader = payloadBytes_ + 8 > std::numeric_limits<uint32_t>::max() ? 16 : 8;
     uint64_t lastChunk = 0;
     for (const Table& t : tables_)
         if (!t.chunks.empty()) lastChunk = std::max(lastChunk, NewOffset(t.chunks.back().first));
     // The table width alone sets the header's size: lay out with 32-bit offsets, widen if needed.
+    const auto place = [&](bool wideTables) {
+        const uint64_t start = ftyp + Moov(0, wideTables).size() + mdatHeader;
+        const uint64_t source = ranges_.empty() ? start : ranges_[0].source;
+        padding = (source - start) % kPage;
+        if (padding > 0 && padding < 8) padding += kPage;  // an atom has 8 bytes at least
+        return start + padding;
+    };
     wide = false;
-    payloadStart = ftyp + Moov(0, false).size() + mdatHeader;
+    payloadStart = place(false);
     if (payloadStart + lastChunk > std::numeric_limits<uint32_t>::max()) {
         wide = true;
-        payloadStart = ftyp + Moov(0, true).size() + mdatHeader;
+        payloadStart = place(true);
     }
     moov = Moov(payloadStart, wide);
 }
 
 std::vector<uint8_t> RepairedMovieWriter::Head() const {
-    uint64_t payloadStart;
+    uint64_t payloadStart, padding;
     bool wide;
     std::vector<uint8_t> moov;
-    Layout(payloadStart, wide, moov);
+    Layout(payloadStart, wide, moov, padding);
     AtomBuffer head;
     head.Begin(FourCC("ftyp"));
     head.Put32(FourCC("qt  "));
@@ -361,6 +370,11 @@ std::vector<uint8_t> RepairedMovieWriter::Head() const {
     head.Put32(FourCC("qt  "));
     head.End();
     head.Put(moov.data(), moov.size());
+    if (padding > 0) {
+        head.Begin(FourCC("free"));
+        head.Put(std::vector<uint8_t>(padding - 8).data(), padding - 8);
+        head.End();
+    }
     if (payloadBytes_ + 8 > std::numeric_limits<uint32_t>::max()) {
         head.Put32(1);
         head.Put32(FourCC("mdat"));

@@ -30,7 +30,9 @@ public:
     // Writes the file under a temporary name beside `finalPath` and gives it that name when
     // complete; never replaces a file. False (and `error`) on failure, and then no file is left.
     bool Write(InputFile& damaged, const std::string& finalPath, std::string& error) const;
-    // The whole file's first bytes: 'ftyp', 'moov' and the 'mdat' header (tests look at it).
+    // The whole file's first bytes: 'ftyp', 'moov', a 'free' atom that puts the media at the same
+    // place within a memory page as in the damaged file (the kernel then copies whole pages), and
+    // the 'mdat' header. Tests look at it.
     std::vector<uint8_t> Head() const;
 
 private:
@@ -56,7 +58,7 @@ private:
     void PutTables(AtomBuffer& out, const Table& t, uint64_t payloadStart, bool wide) const;
     uint64_t NewOffset(uint64_t sourceOffset) const;
     uint64_t TrackDuration(const Table& t) const;  // in the movie's time scale
-    void Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov) const;
+    void Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov, uint64_t& padding) const;
 
     const TemplateLayout& layout_;
     const RecoveredMedia& media_;

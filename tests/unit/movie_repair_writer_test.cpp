@@ -1,5 +1,6 @@
-// The repaired clip's header for recoveries past 4 GB: 64-bit chunk offsets and media size, and
-// a movie that reads back with every sample where the copy puts it.
+// The repaired clip's header for recoveries past 4 GB: 64-bit chunk offsets and media size, the
+// media page-aligned as in the damaged file, and a movie that reads back with every sample where
+// the copy puts it.
 #include <gtest/gtest.h>
 
 #include "movie/MovieReader.h"
@@ -45,6 +46,7 @@ TEST(RepairedMovieWriter, WidensOffsetsAndTheMediaSizePast4GB) {
     movie::MediaData md;
     ASSERT_TRUE(movie::FindMediaData(source, md));
     EXPECT_EQ(md.dataOffset, head.size()) << "the media follows the header";
+    EXPECT_EQ(md.dataOffset % 4096, 36u) << "where it was within a page in the damaged file";
     EXPECT_EQ(md.declaredSize, 8 * ((1ull << 30) + 8192) + 16) << "a 64-bit size";
 
     const movie::Track& v = back.tracks[0];
