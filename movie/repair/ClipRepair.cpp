@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "movie/repair/MediaCopier.h"
 #include "movie/repair/MediaWalker.h"
 #include "movie/repair/MediaWindow.h"
 #include "movie/repair/OutputFile.h"
@@ -147,7 +148,20 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     MediaWindow window(*input);
     MediaWalker walker(layout, window);
     if (start >= 16 && !walker.SampleStartsAt(start, end) && walker.SampleStartsAt(start - 8, end)) start -= 8;
-    walker.Walk(start, end, end, report.media);
+    if (PathExists(outputPath)) {
+        report.message = outputPath + " exists: it is not overwritten";
+        return RepairOutcome::WriteFailed;
+    }
+
+    // The media is copied as the walk keeps it; the movie header follows it.
+    std::unique_ptr<OutputFile> out = OutputFile::Create(outputPath, report.message);
+    if (!out) return RepairOutcome::WriteFailed;
+    const std::vector<uint8_t> head = RepairedMovieWriter::FileStart(start);
+    out->Reserve(head.size() + (end - start) + (1u << 20));
+    bool written = out->Write(head.data(), head.size());
+    MediaCopier copier(damagedPath, *out);
+    walker.Walk(start, end, end, report.media, [&copier](uint64_t offset, uint64_t bytes) { copier.Add(offset, bytes); });
+    written = copier.Finish() && written;
     const RecoveredMedia& media = report.media;
     if (window.Failed()) {
         report.message = "cannot read the damaged clip";
@@ -160,7 +174,14 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     }
     RepairedMovieWriter writer(layout, media);
     report.tracks = writer.Tracks();
-    if (!writer.Write(*input, outputPath, report.message)) return RepairOutcome::WriteFailed;
+    const std::vector<uint8_t> moov = writer.MovieHeader(head.size()), size = writer.MediaSize();
+    written = written && out->Write(moov.data(), moov.size()) &&
+              out->WriteAt(head.size() - size.size(), size.data(), size.size());
+    if (!written) {
+        report.message = "cannot write " + outputPath + " (is the disk full?)";
+        return RepairOutcome::WriteFailed;  // the temporary file goes with `out`
+    }
+    if (!out->Commit(report.message)) return RepairOutcome::WriteFailed;
     // It must read back as a movie with what was recovered, or it is not kept.
     Movie check;
     bool plays = ReadMovieFile(outputPath, check) == ReadResult::Ok;

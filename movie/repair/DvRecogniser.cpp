@@ -43,7 +43,8 @@ VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         if (b && available >= 4 && MayStart(b)) m.kind = VideoMatch::CutOff;
         return m;
     }
-    const uint8_t* b = w.Get(pos, 8 * kBlock);
+    // Only the blocks looked at are read: the walk passes over most of a frame's bytes unread.
+    const uint8_t* b = w.Get(pos, 8 * kBlock, 8 * kBlock);
     if (!b || !MayStart(b) || !SequenceStart(b, 0, 0)) return m;
     if (available < frameBytes_) {
         m.kind = VideoMatch::CutOff;
@@ -52,11 +53,10 @@ VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
     // The last sequence of the last channel starts as every sequence does, and the frame's last
     // block is that sequence's last video block: a frame cut short or zeroed at its end fails here.
     const uint32_t lastSequence = sequences_ - 1, lastChannel = channels_ - 1;
-    // One read for the last sequence and what follows the frame (sound, the next frame's header).
-    const uint8_t* last = w.Get(pos + frameBytes_ - kSequenceBytes, kSequenceBytes, 8 * kSequenceBytes);
-    if (!last || !SequenceStart(last, lastSequence, lastChannel) ||
-        !BlockIs(last + kSequenceBytes - kBlock, kVideo, lastSequence, lastChannel, 134))
-        return m;
+    const uint8_t* last = w.Get(pos + frameBytes_ - kSequenceBytes, 8 * kBlock, 8 * kBlock);
+    if (!last || !SequenceStart(last, lastSequence, lastChannel)) return m;
+    const uint8_t* tail = w.Get(pos + frameBytes_ - kBlock, 4, 4);
+    if (!tail || !BlockIs(tail, kVideo, lastSequence, lastChannel, 134)) return m;
     m.kind = VideoMatch::Whole;
     m.size = frameBytes_;
     m.width = 720;

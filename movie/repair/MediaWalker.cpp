@@ -54,6 +54,7 @@ void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, Recovered
     }
     out.video.push_back({pos, uint32_t(size), m.key, m.epoch, m.order});
     out.mediaBytes += size;
+    if (kept_) kept_(pos, size);
     ++videoSinceSound_;
 }
 
@@ -65,6 +66,7 @@ void MediaWalker::KeepSound(uint64_t pos, uint64_t bytes, uint32_t samples, Reco
     c.firstFrame = uint32_t(out.frameSizes.size());
     out.sound.push_back(c);
     out.mediaBytes += bytes;
+    if (kept_) kept_(pos, bytes);
     videoSinceSound_ = 0;
 }
 
@@ -199,7 +201,8 @@ uint64_t MediaWalker::LastNonZero(uint64_t from, uint64_t end) {
     return from;
 }
 
-void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out) {
+void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out, Kept kept) {
+    kept_ = std::move(kept);
     out = RecoveredMedia{};
     out.dataStart = start;
     out.dataEnd = end;

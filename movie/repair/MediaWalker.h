@@ -4,6 +4,7 @@
 // that is recognised; the last sample, cut off, is left out.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "movie/AacFrameScanner.h"
@@ -19,9 +20,12 @@ class MediaWalker {
 public:
     MediaWalker(const TemplateLayout& layout, MediaWindow& window);
 
+    // Called with each sample's (or sound chunk's) bytes as the walk keeps them, in file order.
+    using Kept = std::function<void(uint64_t offset, uint64_t bytes)>;
+
     // Walks [start, end) into `out`. With `stopAt` below `end` the walk stops at the first sample
     // boundary at or past it (a look at the beginning, to see whether the template fits).
-    void Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out);
+    void Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out, Kept kept = nullptr);
     // Whether a sample of the template's tracks can be recognised at `pos`.
     bool SampleStartsAt(uint64_t pos, uint64_t end);
     // 16-bit PCM: how much better the kept sound fits the other byte order (see ConstantSound).
@@ -55,6 +59,7 @@ private:
     uint64_t cachePos_ = 0, cacheEnd_ = 0;
     VideoMatch cache_;
     uint32_t videoSinceSound_ = 0;
+    Kept kept_;
 };
 
 }  // namespace movie::repair

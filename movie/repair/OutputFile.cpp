@@ -53,42 +53,48 @@ OutputFile::~OutputFile() {
     }
 }
 
-bool OutputFile::Reserve(uint64_t bytes) {
+void OutputFile::Reserve(uint64_t bytes) {
 #ifdef __linux__
-    int result;
-    do {
-        result = ::fallocate(int(handle_), 0, 0, off_t(bytes));
-    } while (result != 0 && errno == EINTR);
-    if (result != 0 && (errno == ENOSPC || errno == EFBIG)) {
-        failed_ = true;
-        return false;
+    while (::fallocate(int(handle_), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes)) != 0 && errno == EINTR) {
     }
 #else
     (void)bytes;
 #endif
+}
+
+bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        const ssize_t done = ::pwrite(int(handle_), p, count, off_t(offset));
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        p += done;
+        offset += uint64_t(done);
+        count -= size_t(done);
+    }
     return true;
 }
 
 bool OutputFile::Write(const void* data, size_t count) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (!failed_ && count > 0) {
-        const ssize_t done = ::write(int(handle_), p, count);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) failed_ = true;
-        else {
-            p += done;
-            count -= size_t(done);
-        }
+    if (failed_ || !WriteAtRaw(size_, data, count)) {
+        failed_ = true;
+        return false;
     }
+    size_ += count;
+    return true;
+}
+
+bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t count) {
+    if (failed_ || offset > size_ || count > size_ - offset || !WriteAtRaw(offset, data, count)) failed_ = true;
     return !failed_;
 }
 
 bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
 #ifdef __linux__
     // In-kernel copy: the media never passes through this process.
-    off_t from = off_t(offset);
+    off_t from = off_t(offset), to = off_t(size_);
     while (!failed_ && length > 0) {
-        const ssize_t done = ::copy_file_range(int(source.handle_), &from, int(handle_), nullptr,
+        const ssize_t done = ::copy_file_range(int(source.handle_), &from, int(handle_), &to,
                                                size_t(std::min<uint64_t>(length, 1u << 30)), 0);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
@@ -98,6 +104,7 @@ bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
             return false;
         }
         length -= uint64_t(done);
+        size_ += uint64_t(done);
     }
     offset = uint64_t(from);
 #endif
@@ -123,7 +130,8 @@ bool OutputFile::Commit(std::string& error) {
         error = "the file is already closed";
         return false;
     }
-    const bool written = !failed_ && CloseHandle();
+    // The size written is the file's: room reserved beyond it is given back.
+    const bool written = !failed_ && ::ftruncate(int(handle_), off_t(size_)) == 0 && CloseHandle();
     if (!written) {
         if (handle_ >= 0) CloseHandle();
         ::unlink(temp_.c_str());

@@ -20,12 +20,16 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Reserves room for `bytes` on the disk where the system can: a full disk fails here, before
-    // anything is written, and the copy runs faster. False only when the disk is full.
-    bool Reserve(uint64_t bytes);
+    // Asks the system for room for `bytes` in one piece, without changing the file's size, where
+    // it offers that (the copy then runs faster); what is not used is given back by Commit.
+    void Reserve(uint64_t bytes);
+    // Appends `count` bytes.
     bool Write(const void* data, size_t count);
+    // Overwrites `count` bytes from `offset`, within what was written.
+    bool WriteAt(uint64_t offset, const void* data, size_t count);
     // Appends `length` bytes of `source` from `offset` (in the kernel where the system can).
     bool CopyFrom(InputFile& source, uint64_t offset, uint64_t length);
+    uint64_t Size() const { return size_; }
     // Closes the file and gives it its final name, unless a file of that name exists by then.
     // False (and `error`) on failure; the temporary file is gone either way.
     bool Commit(std::string& error);
@@ -35,8 +39,11 @@ private:
     OutputFile() = default;
     bool CloseHandle();
 
+    bool WriteAtRaw(uint64_t offset, const void* data, size_t count);
+
     intptr_t handle_ = -1;
     std::string final_, temp_;
+    uint64_t size_ = 0;
     bool failed_ = false;
 };
 

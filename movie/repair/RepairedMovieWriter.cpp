@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "movie/repair/AtomBuffer.h"
-#include "movie/repair/OutputFile.h"
 
 namespace movie::repair {
 
@@ -333,79 +332,39 @@ std::vector<uint8_t> RepairedMovieWriter::Moov(uint64_t payloadStart, bool wide)
     return out.Bytes();
 }
 
-void RepairedMovieWriter::Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov,
-                                 uint64_t& padding) const {
+std::vector<uint8_t> RepairedMovieWriter::FileStart(uint64_t sourceStart) {
     constexpr uint64_t kPage = 4096;
-    const uint64_t ftyp = 20;
-    const uint64_t mdatHeader = payloadBytes_ + 8 > std::numeric_limits<uint32_t>::max() ? 16 : 8;
+    constexpr uint64_t kFtyp = 20, kMdatHeader = 16;
+    uint64_t padding = (sourceStart - (kFtyp + kMdatHeader)) % kPage;
+    if (padding > 0 && padding < 8) padding += kPage;  // an atom has 8 bytes at least
+    AtomBuffer start;
+    start.Begin(FourCC("ftyp"));
+    start.Put32(FourCC("qt  "));
+    start.Put32(0x20050300);
+    start.Put32(FourCC("qt  "));
+    start.End();
+    if (padding > 0) {
+        start.Begin(FourCC("free"));
+        start.Put(std::vector<uint8_t>(padding - 8).data(), padding - 8);
+        start.End();
+    }
+    start.Put32(1);
+    start.Put32(FourCC("mdat"));
+    start.Put64(kMdatHeader);  // no media yet
+    return start.Bytes();
+}
+
+std::vector<uint8_t> RepairedMovieWriter::MediaSize() const {
+    AtomBuffer size;
+    size.Put64(payloadBytes_ + 16);
+    return size.Bytes();
+}
+
+std::vector<uint8_t> RepairedMovieWriter::MovieHeader(uint64_t payloadStart) const {
     uint64_t lastChunk = 0;
     for (const Table& t : tables_)
         if (!t.chunks.empty()) lastChunk = std::max(lastChunk, NewOffset(t.chunks.back().first));
-    // The table width alone sets the header's size: lay out with 32-bit offsets, widen if needed.
-    const auto place = [&](bool wideTables) {
-        const uint64_t start = ftyp + Moov(0, wideTables).size() + mdatHeader;
-        const uint64_t source = ranges_.empty() ? start : ranges_[0].source;
-        padding = (source - start) % kPage;
-        if (padding > 0 && padding < 8) padding += kPage;  // an atom has 8 bytes at least
-        return start + padding;
-    };
-    wide = false;
-    payloadStart = place(false);
-    if (payloadStart + lastChunk > std::numeric_limits<uint32_t>::max()) {
-        wide = true;
-        payloadStart = place(true);
-    }
-    moov = Moov(payloadStart, wide);
-}
-
-std::vector<uint8_t> RepairedMovieWriter::Head() const {
-    uint64_t payloadStart, padding;
-    bool wide;
-    std::vector<uint8_t> moov;
-    Layout(payloadStart, wide, moov, padding);
-    AtomBuffer head;
-    head.Begin(FourCC("ftyp"));
-    head.Put32(FourCC("qt  "));
-    head.Put32(0x20050300);
-    head.Put32(FourCC("qt  "));
-    head.End();
-    head.Put(moov.data(), moov.size());
-    if (padding > 0) {
-        head.Begin(FourCC("free"));
-        head.Put(std::vector<uint8_t>(padding - 8).data(), padding - 8);
-        head.End();
-    }
-    if (payloadBytes_ + 8 > std::numeric_limits<uint32_t>::max()) {
-        head.Put32(1);
-        head.Put32(FourCC("mdat"));
-        head.Put64(payloadBytes_ + 16);
-    } else {
-        head.Put32(uint32_t(payloadBytes_ + 8));
-        head.Put32(FourCC("mdat"));
-    }
-    return head.Bytes();
-}
-
-bool RepairedMovieWriter::Write(InputFile& damaged, const std::string& finalPath, std::string& error) const {
-    if (PathExists(finalPath)) {
-        error = finalPath + " exists: it is not overwritten";
-        return false;
-    }
-    std::unique_ptr<OutputFile> out = OutputFile::Create(finalPath, error);
-    if (!out) return false;
-    const std::vector<uint8_t> head = Head();
-    if (!out->Reserve(head.size() + payloadBytes_)) {
-        error = "there is no room for " + finalPath + " (" + std::to_string(head.size() + payloadBytes_) +
-                " bytes) on its disk";
-        return false;
-    }
-    bool ok = out->Write(head.data(), head.size());
-    for (size_t i = 0; ok && i < ranges_.size(); ++i) ok = out->CopyFrom(damaged, ranges_[i].source, ranges_[i].bytes);
-    if (!ok) {
-        error = "cannot write " + finalPath + " (is the disk full?)";
-        return false;  // the temporary file goes with `out`
-    }
-    return out->Commit(error);
+    return Moov(payloadStart, payloadStart + lastChunk > std::numeric_limits<uint32_t>::max());
 }
 
 }  // namespace movie::repair

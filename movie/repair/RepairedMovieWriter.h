@@ -1,14 +1,14 @@
-// Writes the repaired clip: a new self-contained QuickTime file whose movie header is the
-// template's with the recovered sample tables (stts, ctts, stss, stsc, stsz, stco or co64), the
-// sample descriptions as stored, durations that say what was recovered and edit lists made to fit
-// or left out; its media is the recovered samples' bytes, copied in their order.
+// The repaired clip's structure: a new self-contained QuickTime file laid out as a recorder writes
+// one, 'ftyp', 'mdat' and then 'moov', whose movie header is the template's with the recovered
+// sample tables (stts, ctts, stss, stsc, stsz, stco or co64), the sample descriptions as stored,
+// durations that say what was recovered and edit lists made to fit or left out. Its media is the
+// recovered samples' bytes in their order, copied while the walk goes on (RepairClip).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "movie/repair/InputFile.h"
 #include "movie/repair/RecoveredMedia.h"
 #include "movie/repair/TemplateLayout.h"
 
@@ -26,14 +26,15 @@ class RepairedMovieWriter {
 public:
     RepairedMovieWriter(const TemplateLayout& layout, const RecoveredMedia& media);
 
+    // The file's first bytes, written before the walk: 'ftyp', a 'free' atom that puts the media at
+    // the place within a memory page it has at `sourceStart` in the damaged file (the kernel then
+    // copies whole pages), and an 'mdat' header whose 64-bit size MediaSize gives later.
+    static std::vector<uint8_t> FileStart(uint64_t sourceStart);
     const std::vector<RecoveredTrack>& Tracks() const { return tracks_; }
-    // Writes the file under a temporary name beside `finalPath` and gives it that name when
-    // complete; never replaces a file. False (and `error`) on failure, and then no file is left.
-    bool Write(InputFile& damaged, const std::string& finalPath, std::string& error) const;
-    // The whole file's first bytes: 'ftyp', 'moov', a 'free' atom that puts the media at the same
-    // place within a memory page as in the damaged file (the kernel then copies whole pages), and
-    // the 'mdat' header. Tests look at it.
-    std::vector<uint8_t> Head() const;
+    // The 'mdat' size for the last 8 bytes of FileStart, big-endian.
+    std::vector<uint8_t> MediaSize() const;
+    // The 'moov' that follows the media, its chunk offsets for media starting at `payloadStart`.
+    std::vector<uint8_t> MovieHeader(uint64_t payloadStart) const;
 
 private:
     struct Table {
@@ -58,7 +59,6 @@ private:
     void PutTables(AtomBuffer& out, const Table& t, uint64_t payloadStart, bool wide) const;
     uint64_t NewOffset(uint64_t sourceOffset) const;
     uint64_t TrackDuration(const Table& t) const;  // in the movie's time scale
-    void Layout(uint64_t& payloadStart, bool& wide, std::vector<uint8_t>& moov, uint64_t& padding) const;
 
     const TemplateLayout& layout_;
     const RecoveredMedia& media_;

@@ -72,10 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     if (!found.video.empty() || !found.sound.empty()) {
-        const std::vector<uint8_t> head = RepairedMovieWriter(layout, found).Head();
-        MemorySource headSource(head.data(), head.size());
+        const std::vector<uint8_t> moov = RepairedMovieWriter(layout, found).MovieHeader(4096);
+        MemorySource moovSource(moov.data(), moov.size());
         Movie m;
-        Check(ReadMovie(headSource, m) == ReadResult::Ok);
+        Check(ReadMovie(moovSource, m) == ReadResult::Ok);
     }
     CheckFit(layout, media, 0, end);
     return 0;

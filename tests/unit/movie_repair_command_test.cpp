@@ -98,7 +98,7 @@ TEST(ClipRepair, AFullDiskLeavesNoFileBehind) {
     setrlimit(RLIMIT_FSIZE, &old);
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no room"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("is the disk full?"), std::string::npos) << r.err;
     EXPECT_EQ(FilesIn(folder), 1u) << "no repaired clip and no temporary file";
 }
 

@@ -138,7 +138,7 @@ TEST_P(RepairDamagedClip, BringsBackEveryWholeFrameBeforeTheDamage) {
                               &recovered, &cutOff, &skipped),
                   3);
         EXPECT_EQ(recovered + cutOff + skipped, d.file.size() - o.mdatHeader - 8);
-        EXPECT_EQ(recovered, r2.file.size() - r2.mdatHeader - 8);
+        EXPECT_EQ(recovered, r2.mdatEnd - r2.mdatData);
     }
 }
 

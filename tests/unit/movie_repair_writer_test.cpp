@@ -1,7 +1,9 @@
-// The repaired clip's header for recoveries past 4 GB: 64-bit chunk offsets and media size, the
-// media page-aligned as in the damaged file, and a movie that reads back with every sample where
-// the copy puts it.
+// The repaired clip's structure for recoveries past 4 GB: 64-bit chunk offsets and media size, the
+// media placed within a page as in the damaged file, and a movie that reads back with every
+// sample where the copy puts it.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "movie/MovieReader.h"
 #include "movie/repair/RepairedMovieWriter.h"
@@ -39,15 +41,20 @@ TEST(RepairedMovieWriter, WidensOffsetsAndTheMediaSizePast4GB) {
         at += 8192 + 100;  // 100 bytes skipped after each chunk
     }
     const movie::repair::RepairedMovieWriter writer(t, media);
-    const Bytes head = writer.Head();
-    movie::MemorySource source(head.data(), head.size());
-    movie::Movie back;
-    ASSERT_EQ(movie::ReadMovie(source, back), movie::ReadResult::Ok);
+    // The file as RepairClip lays it out: its start, the media (absent here), the movie header.
+    Bytes start = movie::repair::RepairedMovieWriter::FileStart(36);
+    const Bytes size = writer.MediaSize(), moov = writer.MovieHeader(start.size());
+    std::copy(size.begin(), size.end(), start.end() - 8);
+    movie::MemorySource startSource(start.data(), start.size());
     movie::MediaData md;
-    ASSERT_TRUE(movie::FindMediaData(source, md));
-    EXPECT_EQ(md.dataOffset, head.size()) << "the media follows the header";
+    ASSERT_TRUE(movie::FindMediaData(startSource, md));
+    EXPECT_EQ(md.dataOffset, start.size()) << "the media follows the file's start";
     EXPECT_EQ(md.dataOffset % 4096, 36u) << "where it was within a page in the damaged file";
     EXPECT_EQ(md.declaredSize, 8 * ((1ull << 30) + 8192) + 16) << "a 64-bit size";
+    movie::MemorySource moovSource(moov.data(), moov.size());
+    movie::Movie back;
+    ASSERT_EQ(movie::ReadMovie(moovSource, back), movie::ReadResult::Ok);
+    ASSERT_EQ(back.tracks.size(), 2u);
 
     const movie::Track& v = back.tracks[0];
     const movie::Track& s = back.tracks[1];
@@ -55,8 +62,8 @@ TEST(RepairedMovieWriter, WidensOffsetsAndTheMediaSizePast4GB) {
     ASSERT_EQ(s.chunkOffsets.size(), 8u);
     for (uint64_t i = 0; i < 8; ++i) {
         // Copied back to back: the skipped bytes are gone.
-        EXPECT_EQ(v.chunkOffsets[i], head.size() + i * ((1ull << 30) + 8192));
-        EXPECT_EQ(s.chunkOffsets[i], head.size() + i * ((1ull << 30) + 8192) + (1ull << 30));
+        EXPECT_EQ(v.chunkOffsets[i], start.size() + i * ((1ull << 30) + 8192));
+        EXPECT_EQ(s.chunkOffsets[i], start.size() + i * ((1ull << 30) + 8192) + (1ull << 30));
     }
     EXPECT_EQ(v.uniformSampleSize, 1u << 30);
     EXPECT_EQ(s.SampleCount(), 8u * 2048);

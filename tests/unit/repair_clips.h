@@ -119,7 +119,7 @@ struct Piece {
 struct Layout {
     Bytes file;
     std::vector<Piece> video, sound;
-    uint64_t mdatHeader = 0, mdatEnd = 0;
+    uint64_t mdatHeader = 0, mdatData = 0, mdatEnd = 0;
     movie::Movie movie;
 };
 
@@ -148,6 +148,7 @@ inline Layout ReadLayout(const std::string& path) {
     movie::MediaData md;
     EXPECT_TRUE(movie::FindMediaData(src, md));
     l.mdatHeader = md.headerOffset;
+    l.mdatData = md.dataOffset;
     l.mdatEnd = md.dataOffset + md.bytesPresent;
     return l;
 }

@@ -55,27 +55,40 @@ OutputFile::~OutputFile() {
     }
 }
 
-bool OutputFile::Reserve(uint64_t bytes) {
-    // Allocation without a change of the file's size; where the volume cannot, the writes decide.
+void OutputFile::Reserve(uint64_t bytes) {
+    // Allocation without a change of the file's size, where the volume offers it.
     FILE_ALLOCATION_INFO info = {};
     info.AllocationSize.QuadPart = LONGLONG(bytes);
-    if (!SetFileInformationByHandle(Native(handle_), FileAllocationInfo, &info, sizeof info) &&
-        GetLastError() == ERROR_DISK_FULL) {
-        failed_ = true;
-        return false;
+    SetFileInformationByHandle(Native(handle_), FileAllocationInfo, &info, sizeof info);
+}
+
+bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (count > 0) {
+        OVERLAPPED at = {};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        const DWORD want = count > (1u << 30) ? DWORD(1u << 30) : DWORD(count);
+        DWORD done = 0;
+        if (!WriteFile(Native(handle_), p, want, &done, &at) || done == 0) return false;
+        p += done;
+        offset += done;
+        count -= done;
     }
     return true;
 }
 
 bool OutputFile::Write(const void* data, size_t count) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (!failed_ && count > 0) {
-        const DWORD want = count > (1u << 30) ? DWORD(1u << 30) : DWORD(count);
-        DWORD done = 0;
-        if (!WriteFile(Native(handle_), p, want, &done, nullptr) || done == 0) failed_ = true;
-        p += done;
-        count -= done;
+    if (failed_ || !WriteAtRaw(size_, data, count)) {
+        failed_ = true;
+        return false;
     }
+    size_ += count;
+    return true;
+}
+
+bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t count) {
+    if (failed_ || offset > size_ || count > size_ - offset || !WriteAtRaw(offset, data, count)) failed_ = true;
     return !failed_;
 }
 
@@ -102,7 +115,11 @@ bool OutputFile::Commit(std::string& error) {
         error = "the file is already closed";
         return false;
     }
-    const bool written = !failed_ && FlushFileBuffers(Native(handle_)) && CloseHandle();
+    // The size written is the file's: room reserved beyond it is given back.
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(size_);
+    const bool written = !failed_ && SetFilePointerEx(Native(handle_), end, nullptr, FILE_BEGIN) &&
+                         SetEndOfFile(Native(handle_)) && FlushFileBuffers(Native(handle_)) && CloseHandle();
     if (!written) {
         if (handle_ != -1) CloseHandle();
         DeleteFileA(temp_.c_str());
