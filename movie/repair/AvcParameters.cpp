@@ -129,10 +129,6 @@ const AvcSps* AvcParameters::SpsOfPps(uint32_t ppsId) const {
     return s == sps_.end() ? nullptr : &s->second;
 }
 
-uint32_t AvcParameters::PictureMbs() const {
-    return sps_.empty() ? 0 : sps_.begin()->second.widthMbs * sps_.begin()->second.heightMbs;
-}
-
 bool AvcParameters::ParseSlice(const uint8_t* nal, size_t size, AvcSlice& out) const {
     if (size < 2) return false;
     out.type = nal[0] & 0x1F;

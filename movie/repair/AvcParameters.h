@@ -49,7 +49,6 @@ public:
     // false when it names no known parameter set or a field is out of range.
     bool ParseSlice(const uint8_t* nal, size_t size, AvcSlice& out) const;
     const AvcSps* SpsOfPps(uint32_t ppsId) const;
-    uint32_t PictureMbs() const;  // of the first SPS; 0 without one
 
 private:
     int lengthSize_ = 4;

@@ -21,7 +21,6 @@ public:
     explicit MediaWindow(ByteSource& source, size_t capacity = 4u << 20);
 
     uint64_t Size() const { return size_; }
-    size_t Capacity() const { return capacity_; }
     // `count` bytes at `offset`, valid until the next call; null when they run past the end, when
     // `count` exceeds the capacity or the read fails (then Failed() is true).
     const uint8_t* Get(uint64_t offset, size_t count, size_t ahead = kPeek);

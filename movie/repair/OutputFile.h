@@ -33,7 +33,6 @@ public:
     // Closes the file and gives it its final name, unless a file of that name exists by then.
     // False (and `error`) on failure; the temporary file is gone either way.
     bool Commit(std::string& error);
-    const std::string& TemporaryPath() const { return temp_; }
 
 private:
     OutputFile() = default;

@@ -33,11 +33,6 @@ struct RecoveredMedia {
     uint32_t skippedStretches = 0;
     // What the bitstream said, for checking the template: the first video sample's picture size.
     uint32_t videoWidth = 0, videoHeight = 0;
-    uint64_t SoundSamples() const {
-        uint64_t n = 0;
-        for (const RecoveredSoundChunk& c : sound) n += c.samples;
-        return n;
-    }
 };
 
 }  // namespace movie::repair
