@@ -14,9 +14,12 @@ const char kUsage[] =
     "Prints one line per movie: name, size in bytes, time scale, duration (time-scale units),\n"
     "whole seconds, natural box WxH and each track's kind:codec, separated by tabs.\n"
     "Folders are read without descending, their files in name order.\n"
+    "A recording cut off before its movie header was written is listed as cut off, with the size\n"
+    "of its media: cliprepair can bring it back.\n"
     "  --json   print a JSON array of objects instead\n"
     "  --help   print this text\n"
-    "Exit status: 0 all read, 1 some file is not a readable movie, 2 usage error.\n";
+    "Exit status: 0 all read, 1 some file is not a readable movie (cut-off recordings included),\n"
+    "2 usage error.\n";
 
 const char* KindText(TrackKind k) {
     switch (k) {
@@ -95,6 +98,18 @@ void PrintJson(std::ostream& out, const std::string& path, uint64_t fileSize, co
     out << "]";
     if (o.stats) out << ", \"bytesRead\": " << m.bytesRead << ", \"moovSize\": " << m.moovSize;
     out << "}";
+}
+
+// A recording cut off while it was written: media data, but no movie header to play it by.
+void PrintCutOffLine(std::ostream& out, const std::string& path, uint64_t fileSize, const MediaData& media) {
+    out << path << '\t' << fileSize << "\tcut off\tno movie header; " << media.bytesPresent
+        << " bytes of media: cliprepair can bring it back\n";
+}
+
+void PrintCutOffJson(std::ostream& out, const std::string& path, uint64_t fileSize, const MediaData& media) {
+    out << "{\"file\": " << JsonString(path) << ", \"size\": " << fileSize
+        << ", \"cutOff\": true, \"movieHeader\": false, \"mediaBytes\": " << media.bytesPresent
+        << ", \"repair\": \"cliprepair\"}";
 }
 
 }  // namespace
@@ -204,11 +219,27 @@ int RunClipInfo(const std::vector<std::string>& args, std::ostream& out, std::os
         Movie m;
         uint64_t fileSize = 0;
         ReadResult r;
+        MediaData media;
+        bool cutOff = false;
         if (std::unique_ptr<FileSource> src = FileSource::Open(path)) {
             fileSize = src->Size();
             r = ReadMovie(*src, m);
+            cutOff = (r == ReadResult::NotMovie || r == ReadResult::Malformed) && FindMediaData(*src, media) &&
+                     media.bytesPresent > 0;
         } else {
             r = ReadResult::IoError;
+        }
+        if (cutOff) {
+            // Listed, yet not a movie that reads: the status still says so.
+            status = 1;
+            if (o.json) {
+                out << (first ? "\n  " : ",\n  ");
+                PrintCutOffJson(out, path, fileSize, media);
+            } else {
+                PrintCutOffLine(out, path, fileSize, media);
+            }
+            first = false;
+            continue;
         }
         if (r != ReadResult::Ok) {
             err << "clipinfo: " << path << ": " << ResultText(r) << "\n";

@@ -31,6 +31,18 @@ uint32_t Be32(const uint8_t* p) {
 }
 uint64_t Be64(const uint8_t* p) { return (uint64_t(Be32(p)) << 32) | Be32(p + 4); }
 
+// MPEG-4 descriptor length: 1 to 4 bytes of 7 bits each.
+bool DescriptorLength(const std::vector<uint8_t>& b, size_t& pos, size_t& length) {
+    length = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (pos >= b.size()) return false;
+        const uint8_t c = b[pos++];
+        length = (length << 7) | (c & 0x7F);
+        if (!(c & 0x80)) return length <= b.size() - pos;
+    }
+    return false;
+}
+
 struct Span {
     const uint8_t* data = nullptr;
     size_t size = 0;
@@ -820,6 +832,63 @@ int FindTrack(const Movie& movie, TrackKind kind, int wanted) {
         if (fallback < 0) fallback = int(i);
     }
     return fallback;
+}
+
+bool ParseEsds(const std::vector<uint8_t>& esds, uint8_t& objectType, std::vector<uint8_t>& info) {
+    size_t pos = 4;  // version and flags
+    size_t length;
+    if (esds.size() < pos + 1 || esds[pos++] != 0x03 || !DescriptorLength(esds, pos, length)) return false;
+    if (esds.size() - pos < 3) return false;
+    const uint8_t flags = esds[pos + 2];
+    pos += 3;  // ES id, flags
+    if (flags & 0x80) pos += 2;  // depends on an ES id
+    if (flags & 0x40) {          // URL
+        if (pos >= esds.size()) return false;
+        pos += 1 + size_t(esds[pos]);
+    }
+    if (flags & 0x20) pos += 2;  // OCR ES id
+    if (pos >= esds.size() || esds[pos++] != 0x04 || !DescriptorLength(esds, pos, length) || length < 13) return false;
+    objectType = esds[pos];
+    const size_t configEnd = pos + length;
+    pos += 13;  // object type, stream type, buffer size, max and average bit rate
+    if (pos < configEnd && esds[pos] == 0x05) {
+        ++pos;
+        if (!DescriptorLength(esds, pos, length) || pos + length > configEnd) return false;
+        info.assign(esds.begin() + long(pos), esds.begin() + long(pos + length));
+    } else {
+        info.clear();
+    }
+    return true;
+}
+
+bool FindMediaData(ByteSource& source, MediaData& out) {
+    out = MediaData{};
+    const uint64_t fileSize = source.Size();
+    uint64_t pos = 0;
+    for (uint32_t atoms = 0; atoms < kMaxTopLevelAtoms && fileSize - pos >= 8; ++atoms) {
+        uint8_t h[16];
+        if (!source.ReadAt(pos, h, 8)) return false;
+        uint64_t size = Be32(h);
+        uint64_t header = 8;
+        if (size == 1) {
+            if (fileSize - pos < 16 || !source.ReadAt(pos + 8, h + 8, 8)) return false;
+            size = Be64(h + 8);
+            header = 16;
+        }
+        uint64_t end;
+        const bool fits = size != 0 && size >= header && AddU64(pos, size, end) && end <= fileSize;
+        if (Be32(h + 4) == FourCC("mdat")) {
+            out.headerOffset = pos;
+            out.dataOffset = pos + header;
+            out.declaredSize = size;
+            out.sizeFits = fits;
+            out.bytesPresent = (fits ? end : fileSize) - out.dataOffset;
+            return true;
+        }
+        if (!fits) return false;
+        pos = end;
+    }
+    return false;
 }
 
 ReadResult ReadMovieFile(const std::string& path, Movie& out) {

@@ -169,6 +169,22 @@ ReadResult ReadMovie(ByteSource& source, Movie& out);
 int FindTrack(const Movie& movie, TrackKind kind, int wanted = -1);
 ReadResult ReadMovieFile(const std::string& path, Movie& out);
 
+// The DecoderSpecificInfo of an 'esds' body, and its object type; false when the descriptors do not
+// hold one within their bounds.
+bool ParseEsds(const std::vector<uint8_t>& esds, uint8_t& objectType, std::vector<uint8_t>& info);
+
+// The first top-level 'mdat' atom, as the headers before it lead to it. Its size field is reported,
+// not trusted: a recording cut off by power loss leaves 0, a preallocated size or garbage there.
+struct MediaData {
+    uint64_t headerOffset = 0;  // the atom's first byte
+    uint64_t dataOffset = 0;    // its first media byte, after an 8- or 16-byte header
+    uint64_t declaredSize = 0;  // the header's size, header included (0: to the end of the file)
+    uint64_t bytesPresent = 0;  // media bytes the file holds from dataOffset, to the atom's end or the file's
+    bool sizeFits = false;      // the declared size ends within the file
+};
+// False when the top-level walk meets no 'mdat' (or cannot read the file).
+bool FindMediaData(ByteSource& source, MediaData& out);
+
 inline constexpr uint32_t FourCC(const char (&s)[5]) {
     return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) | (uint32_t(uint8_t(s[2])) << 8) |
            uint32_t(uint8_t(s[3]));

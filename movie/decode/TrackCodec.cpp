@@ -34,45 +34,10 @@ AVCodecID PcmCodec(int bits, bool isFloat, bool bigEndian, bool isSigned) {
     }
 }
 
-// MPEG-4 descriptor length: 1 to 4 bytes of 7 bits each.
-bool DescriptorLength(const std::vector<uint8_t>& b, size_t& pos, size_t& length) {
-    length = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (pos >= b.size()) return false;
-        const uint8_t c = b[pos++];
-        length = (length << 7) | (c & 0x7F);
-        if (!(c & 0x80)) return length <= b.size() - pos;
-    }
-    return false;
-}
-
 }  // namespace
 
 bool TrackCodec::ParseEsds(const std::vector<uint8_t>& esds, uint8_t& objectType, std::vector<uint8_t>& info) {
-    size_t pos = 4;  // version and flags
-    size_t length;
-    if (esds.size() < pos + 1 || esds[pos++] != 0x03 || !DescriptorLength(esds, pos, length)) return false;
-    if (esds.size() - pos < 3) return false;
-    const uint8_t flags = esds[pos + 2];
-    pos += 3;  // ES id, flags
-    if (flags & 0x80) pos += 2;  // depends on an ES id
-    if (flags & 0x40) {          // URL
-        if (pos >= esds.size()) return false;
-        pos += 1 + size_t(esds[pos]);
-    }
-    if (flags & 0x20) pos += 2;  // OCR ES id
-    if (pos >= esds.size() || esds[pos++] != 0x04 || !DescriptorLength(esds, pos, length) || length < 13) return false;
-    objectType = esds[pos];
-    const size_t configEnd = pos + length;
-    pos += 13;  // object type, stream type, buffer size, max and average bit rate
-    if (pos < configEnd && esds[pos] == 0x05) {
-        ++pos;
-        if (!DescriptorLength(esds, pos, length) || pos + length > configEnd) return false;
-        info.assign(esds.begin() + long(pos), esds.begin() + long(pos + length));
-    } else {
-        info.clear();
-    }
-    return true;
+    return movie::ParseEsds(esds, objectType, info);
 }
 
 TrackCodec::TrackCodec(const Track& track) {

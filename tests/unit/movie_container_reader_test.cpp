@@ -563,3 +563,38 @@ TEST(MovieReader, FileSourceCountsWhatItReads) {
     EXPECT_FALSE(src->ReadAt(~0ull, b, 1));
     EXPECT_TRUE(src->ReadAt(src->Size() - 4, b, 4));
 }
+
+TEST(MovieReader, FindsTheMediaDataWhateverItsSizeFieldSays) {
+    const Bytes ftyp = MakeAtom("ftyp", Cat({Type("qt  "), U32(0)}));
+    const Bytes media(100, 0xAB);
+    struct Case {
+        const char* name;
+        Bytes file;
+        uint64_t headerOffset, dataOffset, declared, present;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"whole", Cat({ftyp, MakeAtom("wide", {}), MakeAtom("mdat", media), MakeAtom("free", Zeros(4))}), 24, 32, 108, 100,
+         true},
+        {"64-bit size", Cat({ftyp, MakeAtom64("mdat", media)}), 16, 32, 116, 100, true},
+        {"size 0: to the end", Cat({ftyp, U32(0), Type("mdat"), media}), 16, 24, 0, 100, false},
+        {"preallocated past the end", Cat({ftyp, U32(1u << 30), Type("mdat"), media}), 16, 24, 1u << 30, 100, false},
+        {"garbage below its header", Cat({ftyp, U32(3), Type("mdat"), media}), 16, 24, 3, 100, false},
+    };
+    for (const Case& c : cases) {
+        movie::MemorySource src(c.file.data(), c.file.size());
+        movie::MediaData md;
+        ASSERT_TRUE(movie::FindMediaData(src, md)) << c.name;
+        EXPECT_EQ(md.headerOffset, c.headerOffset) << c.name;
+        EXPECT_EQ(md.dataOffset, c.dataOffset) << c.name;
+        EXPECT_EQ(md.declaredSize, c.declared) << c.name;
+        EXPECT_EQ(md.bytesPresent, c.present) << c.name;
+        EXPECT_EQ(md.sizeFits, c.fits) << c.name;
+    }
+    // No 'mdat' where the atoms lead: none, or an atom before it that runs past the end.
+    for (const Bytes& none : {Cat({ftyp, MakeAtom("moov", Zeros(8))}), Cat({ftyp, U32(1000), Type("free"), media}), Bytes{}}) {
+        movie::MemorySource src(none.data(), none.size());
+        movie::MediaData md;
+        EXPECT_FALSE(movie::FindMediaData(src, md));
+    }
+}

@@ -1,0 +1,200 @@
+#include "movie/repair/ClipRepair.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "movie/repair/MediaCopier.h"
+#include "movie/repair/MediaWalker.h"
+#include "movie/repair/MediaWindow.h"
+#include "movie/repair/OutputFile.h"
+#include "movie/repair/VideoRecogniser.h"
+
+namespace movie::repair {
+
+namespace {
+
+// The template check looks at this much of the media.
+constexpr uint64_t kFitLook = 16u << 20;
+
+bool PlausibleAtomType(const uint8_t* t) {
+    for (int i = 0; i < 4; ++i)
+        if (!((t[i] >= 'a' && t[i] <= 'z') || (t[i] >= 'A' && t[i] <= 'Z') || (t[i] >= '0' && t[i] <= '9') || t[i] == ' '))
+            return false;
+    return true;
+}
+
+std::string Rounded(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f", v);
+    return text;
+}
+
+}  // namespace
+
+bool MediaExtent(ByteSource& file, uint64_t& start, uint64_t& end) {
+    MediaData md;
+    if (!FindMediaData(file, md)) return false;
+    start = md.dataOffset;
+    end = file.Size();
+    if (md.sizeFits) {
+        // Believe the size only when an atom or the end of the file follows it.
+        const uint64_t atomEnd = md.headerOffset + md.declaredSize;
+        uint8_t h[8];
+        if (atomEnd == end) return true;
+        if (end - atomEnd >= 8 && file.ReadAt(atomEnd, h, 8)) {
+            const uint32_t size = uint32_t(h[0]) << 24 | uint32_t(h[1]) << 16 | uint32_t(h[2]) << 8 | h[3];
+            if ((size == 0 || size == 1 || size >= 8) && PlausibleAtomType(h + 4)) end = atomEnd;
+        }
+    }
+    return start <= end;
+}
+
+ClipState InspectClip(const std::string& path, uint64_t* start, uint64_t* end) {
+    std::unique_ptr<FileSource> file = FileSource::Open(path);
+    if (!file) return ClipState::Unreadable;
+    Movie m;
+    if (ReadMovie(*file, m) == ReadResult::Ok && !m.tracks.empty()) return ClipState::Healthy;
+    uint64_t s = 0, e = 0;
+    if (!MediaExtent(*file, s, e)) return ClipState::Unreadable;
+    if (start) *start = s;
+    if (end) *end = e;
+    return ClipState::CutOff;
+}
+
+std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t start, uint64_t end) {
+    MediaWindow window(damaged);
+    MediaWalker walker(layout, window);
+    // A 64-bit size field of 1 may be garbage: then the media starts after the 8-byte header.
+    if (start >= 16 && !walker.SampleStartsAt(start, end) && walker.SampleStartsAt(start - 8, end)) start -= 8;
+    RecoveredMedia look;
+    walker.Walk(start, end, std::min(end, start + kFitLook), look);
+    const VideoLayout& v = layout.Video();
+    const SoundLayout& s = layout.Sound();
+
+    // What the media starts with, past any zeros.
+    uint64_t first = start;
+    while (first < end && first < start + kFitLook) {
+        const uint8_t* b = window.Get(first, 1, MediaWindow::kScan);
+        if (!b || *b != 0) break;
+        ++first;
+    }
+    if (first >= end || (first >= start + kFitLook && look.video.empty() && look.sound.empty()))
+        return "";  // nothing but zeros to judge by: nothing is recovered either
+    const std::string seen = SniffVideo(window, first, end);
+    if (v.track < 0) {
+        if (!seen.empty()) return "codec: the damaged clip's media holds " + seen + " video; the template has none";
+    } else if (look.video.empty()) {
+        if (seen.empty())
+            return "codec: no " + layout.VideoText() + " frame is found in the damaged clip's media";
+        // The same kind of video that is not recognised with the template's sizes: a frame size.
+        const std::string kind = layout.VideoText().substr(0, layout.VideoText().find_first_of(" ("));
+        const bool sameKind = seen.rfind(kind, 0) == 0;
+        return std::string(sameKind ? "frame size" : "codec") + ": the damaged clip's video is " + seen +
+               "; the template's is " + layout.VideoText();
+    } else if (look.videoWidth && look.videoHeight &&
+               (look.videoWidth != v.width || look.videoHeight != v.height)) {
+        return "frame size: the damaged clip's pictures are " + std::to_string(look.videoWidth) + "x" +
+               std::to_string(look.videoHeight) + "; the template's are " + std::to_string(v.width) + "x" +
+               std::to_string(v.height) + " (" + layout.VideoText() + ")";
+    }
+    if (s.track < 0 || v.track < 0) return "";
+
+    // Sound: as much of it a second as the template's, in its byte order.
+    const double videoSeconds = double(look.video.size()) * v.delta / std::max<uint32_t>(1, v.timeScale);
+    const bool enough = videoSeconds >= 1.0 && look.video.size() >= 10;
+    if (enough && look.sound.empty() && layout.Interleaved())
+        return "sound format: there is no " + layout.SoundText() + " between the damaged clip's video frames";
+    if (enough && s.family == SoundFamily::Aac) {
+        const double perSecond = double(look.frameSizes.size()) / videoSeconds;
+        const double expected = double(s.timeScale) / std::max<uint32_t>(1, s.delta);
+        if (std::fabs(perSecond / expected - 1) > 0.1)
+            return "sound format: the damaged clip has about " + Rounded(perSecond) +
+                   " AAC frames a second where the template's sound, " + layout.SoundText() + ", has " + Rounded(expected);
+    } else if (enough && s.bytesPerSecond > 0) {
+        // Everything between one video frame and the next counts, sound the template's sizes leave
+        // out too; but not the long stretches where zeros or damage replace whole frames.
+        const uint64_t ordinary = uint64_t(std::max<uint32_t>(s.largestChunk, 1)) * 4 + (64u << 10);
+        uint64_t between = 0, frames = 0;
+        for (size_t i = 0; i + 1 < look.video.size(); ++i) {
+            const uint64_t gap = look.video[i + 1].offset - (look.video[i].offset + look.video[i].size);
+            if (gap > ordinary) continue;
+            between += gap;
+            ++frames;
+        }
+        const double perSecond = double(between) * v.timeScale / (double(std::max<uint64_t>(frames, 1)) * v.delta);
+        const double ratio = perSecond / s.bytesPerSecond;
+        if (ratio < 0.8 || ratio > 1.25)
+            return "sound format: the damaged clip stores about " + Rounded(perSecond) +
+                   " bytes of sound a second where the template's sound, " + layout.SoundText() + ", stores " +
+                   Rounded(s.bytesPerSecond) + " (another rate, channel count or sample size)";
+        if (walker.OtherByteOrderFit(look) > 4)
+            return "sound format: the damaged clip's sound reads as " +
+                   std::string(s.bigEndian ? "little-endian" : "big-endian") + " samples where the template's sound is " +
+                   layout.SoundText();
+    }
+    return "";
+}
+
+RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& layout, const std::string& outputPath,
+                         RepairReport& report) {
+    report = RepairReport{};
+    std::unique_ptr<InputFile> input = InputFile::Open(damagedPath);
+    uint64_t start = 0, end = 0;
+    if (!input || !MediaExtent(*input, start, end)) {
+        report.message = "cannot read the damaged clip's media";
+        return RepairOutcome::NothingRecoverable;
+    }
+    MediaWindow window(*input);
+    MediaWalker walker(layout, window);
+    if (start >= 16 && !walker.SampleStartsAt(start, end) && walker.SampleStartsAt(start - 8, end)) start -= 8;
+    if (PathExists(outputPath)) {
+        report.message = outputPath + " exists: it is not overwritten";
+        return RepairOutcome::WriteFailed;
+    }
+
+    // The media is copied as the walk keeps it; the movie header follows it.
+    std::unique_ptr<OutputFile> out = OutputFile::Create(outputPath, report.message);
+    if (!out) return RepairOutcome::WriteFailed;
+    const std::vector<uint8_t> head = RepairedMovieWriter::FileStart(start);
+    out->Reserve(head.size() + (end - start) + (1u << 20));
+    bool written = out->Write(head.data(), head.size());
+    MediaCopier copier(damagedPath, *out);
+    walker.Walk(start, end, end, report.media, [&copier](uint64_t offset, uint64_t bytes) { copier.Add(offset, bytes); });
+    written = copier.Finish() && written;
+    const RecoveredMedia& media = report.media;
+    if (window.Failed()) {
+        report.message = "cannot read the damaged clip";
+        return RepairOutcome::NothingRecoverable;
+    }
+    if ((layout.Video().track >= 0 && media.video.empty()) || (media.video.empty() && media.sound.empty())) {
+        report.message = layout.Video().track >= 0 ? "no whole video frame is in the damaged clip's media"
+                                                   : "no whole sound chunk is in the damaged clip's media";
+        return RepairOutcome::NothingRecoverable;
+    }
+    RepairedMovieWriter writer(layout, media);
+    report.tracks = writer.Tracks();
+    const std::vector<uint8_t> moov = writer.MovieHeader(head.size()), size = writer.MediaSize();
+    written = written && out->Write(moov.data(), moov.size()) &&
+              out->WriteAt(head.size() - size.size(), size.data(), size.size());
+    if (!written) {
+        report.message = "cannot write " + outputPath + " (is the disk full?)";
+        return RepairOutcome::WriteFailed;  // the temporary file goes with `out`
+    }
+    if (!out->Commit(report.message)) return RepairOutcome::WriteFailed;
+    // It must read back as a movie with what was recovered, or it is not kept.
+    Movie check;
+    bool plays = ReadMovieFile(outputPath, check) == ReadResult::Ok;
+    for (const RecoveredTrack& t : report.tracks) {
+        const int found = FindTrack(check, t.kind);
+        plays = plays && found >= 0 && check.tracks[size_t(found)].mediaDuration == t.mediaDuration;
+    }
+    if (!plays) {
+        std::remove(outputPath.c_str());
+        report.message = "the written clip does not read back as a movie";
+        return RepairOutcome::WriteFailed;
+    }
+    return RepairOutcome::Repaired;
+}
+
+}  // namespace movie::repair

@@ -1,0 +1,79 @@
+#include "movie/repair/DvRecogniser.h"
+
+namespace movie::repair {
+
+namespace {
+
+constexpr uint32_t kBlock = 80;
+constexpr uint32_t kSequenceBytes = 150 * kBlock;
+
+enum Section : uint8_t { kHeader = 0, kSubcode = 1, kVaux = 2, kAudio = 3, kVideo = 4 };
+
+// A DIF block id: section type, sequence, channel and block number.
+bool BlockIs(const uint8_t* b, Section section, uint32_t sequence, uint32_t channel, uint8_t number) {
+    return (b[0] >> 5) == section && (b[1] >> 4) == sequence && ((b[1] >> 3) & 1) == channel && b[2] == number;
+}
+
+// The first DIF block of a frame: a header block of sequence 0, channel 0.
+bool FrameHeader(const uint8_t* b) { return BlockIs(b, kHeader, 0, 0, 0) && (b[3] & 0x7F) == 0x3F; }
+
+// The blocks at the start of a DIF sequence: header, two subcode, three VAUX, audio, video.
+bool SequenceStart(const uint8_t* b, uint32_t sequence, uint32_t channel) {
+    static const Section kOrder[8] = {kHeader, kSubcode, kSubcode, kVaux, kVaux, kVaux, kAudio, kVideo};
+    static const uint8_t kNumber[8] = {0, 0, 1, 0, 1, 2, 0, 0};
+    for (int i = 0; i < 8; ++i)
+        if (!BlockIs(b + i * kBlock, kOrder[i], sequence, channel, kNumber[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+DvRecogniser::DvRecogniser(const VideoLayout& layout)
+    : frameBytes_(layout.dvFrameBytes), dv625_(layout.dv625), sequences_(layout.dv625 ? 12 : 10),
+      channels_(layout.dvFrameBytes / ((layout.dv625 ? 12 : 10) * kSequenceBytes)) {}
+
+bool DvRecogniser::MayStart(const uint8_t* p) const { return FrameHeader(p) && (p[3] >> 7) == (dv625_ ? 1 : 0); }
+
+VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
+    VideoMatch m;
+    if (pos >= end) return m;
+    const uint64_t available = end - pos;
+    if (available < 8 * kBlock) {
+        const uint8_t* b = w.Get(pos, size_t(std::min<uint64_t>(available, 4)));
+        if (b && available >= 4 && MayStart(b)) m.kind = VideoMatch::CutOff;
+        return m;
+    }
+    // Only the blocks looked at are read: the walk passes over most of a frame's bytes unread.
+    const uint8_t* b = w.Get(pos, 8 * kBlock, 8 * kBlock);
+    if (!b || !MayStart(b) || !SequenceStart(b, 0, 0)) return m;
+    if (available < frameBytes_) {
+        m.kind = VideoMatch::CutOff;
+        return m;
+    }
+    // The last sequence of the last channel starts as every sequence does, and the frame's last
+    // block is that sequence's last video block: a frame cut short or zeroed at its end fails here.
+    const uint32_t lastSequence = sequences_ - 1, lastChannel = channels_ - 1;
+    const uint8_t* last = w.Get(pos + frameBytes_ - kSequenceBytes, 8 * kBlock, 8 * kBlock);
+    if (!last || !SequenceStart(last, lastSequence, lastChannel)) return m;
+    const uint8_t* tail = w.Get(pos + frameBytes_ - kBlock, 4, 4);
+    if (!tail || !BlockIs(tail, kVideo, lastSequence, lastChannel, 134)) return m;
+    m.kind = VideoMatch::Whole;
+    m.size = frameBytes_;
+    m.width = 720;
+    m.height = dv625_ ? 576 : 480;
+    return m;
+}
+
+std::string DvRecogniser::Sniff(MediaWindow& w, uint64_t pos, uint64_t end) {
+    if (end <= pos || end - pos < 8 * kBlock) return "";
+    const uint8_t* b = w.Get(pos, 8 * kBlock);
+    if (!b || !FrameHeader(b) || !SequenceStart(b, 0, 0)) return "";
+    const bool is625 = b[3] >> 7;
+    const uint64_t channelBytes = uint64_t(is625 ? 12 : 10) * kSequenceBytes;
+    // At 50 Mbit/s the second channel's first sequence follows the first channel's.
+    const uint8_t* second = end - pos >= channelBytes + 8 * kBlock ? w.Get(pos + channelBytes, 8 * kBlock) : nullptr;
+    const bool dv50 = second && SequenceStart(second, 0, 1);
+    return std::string(dv50 ? "DV50 " : "DV ") + (is625 ? "625/50" : "525/60");
+}
+
+}  // namespace movie::repair

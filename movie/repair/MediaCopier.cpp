@@ -1,0 +1,85 @@
+#include "movie/repair/MediaCopier.h"
+
+namespace movie::repair {
+
+namespace {
+
+// A stretch this long is copied without waiting for the rest of it: the copy keeps up with the walk.
+constexpr uint64_t kHandOver = 32u << 20;
+
+}  // namespace
+
+MediaCopier::MediaCopier(const std::string& sourcePath, OutputFile& out) : source_(InputFile::Open(sourcePath)), out_(out) {
+    if (source_) thread_ = std::thread([this] { Copy(); });
+}
+
+MediaCopier::~MediaCopier() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+        done_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void MediaCopier::Add(uint64_t offset, uint64_t bytes) {
+    if (pending_.bytes > 0 && pending_.offset + pending_.bytes != offset) {
+        Queue(pending_);
+        pending_.bytes = 0;
+    }
+    if (pending_.bytes == 0) pending_.offset = offset;
+    pending_.bytes += bytes;
+    if (pending_.bytes >= kHandOver) {
+        Queue(pending_);
+        pending_ = {pending_.offset + pending_.bytes, 0};
+    }
+}
+
+void MediaCopier::Queue(const Run& r) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(r);
+    }
+    changed_.notify_all();
+}
+
+void MediaCopier::Copy() {
+    for (;;) {
+        Run r;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return done_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            r = queue_.front();
+            queue_.pop_front();
+            busy_ = true;
+        }
+        const bool ok = out_.CopyFrom(*source_, r.offset, r.bytes);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            busy_ = false;
+            if (!ok) {
+                failed_ = true;
+                queue_.clear();  // nothing after a failed stretch is worth writing
+            }
+        }
+        changed_.notify_all();
+    }
+}
+
+bool MediaCopier::Finish() {
+    if (!Ready()) return false;
+    if (pending_.bytes > 0) Queue(pending_);
+    pending_.bytes = 0;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+        done_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    return !failed_;
+}
+
+}  // namespace movie::repair

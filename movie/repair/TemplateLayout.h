@@ -1,0 +1,90 @@
+// What a repair takes from a healthy clip recorded the same way: each track's sample description,
+// time scales, sample durations, key-frame and reordering habits, chunking pattern and headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "movie/container/MovieReader.h"
+
+namespace movie::repair {
+
+enum class VideoFamily { None, Dv, Jpeg, Avc, Mpeg4, Unsupported };
+enum class SoundFamily { None, Pcm, Ima4, Aac, Unsupported };
+
+struct VideoLayout {
+    int track = -1;  // index in the template's movie
+    uint32_t codec = 0;
+    VideoFamily family = VideoFamily::None;
+    uint16_t width = 0, height = 0;  // the sample description's
+    uint32_t timeScale = 0;
+    uint32_t delta = 0;              // the usual sample duration
+    uint32_t dvFrameBytes = 0;       // DV: the frame size of the codec's system
+    bool dv625 = false;              // DV: 625/50 rather than 525/60
+    uint32_t largestSample = 0;
+    uint32_t samplesPerChunk = 1;    // the usual number of video samples in a chunk
+    bool hasCompositionOffsets = false;
+    std::vector<uint8_t> config;     // avcC or esds body, as stored
+};
+
+struct SoundLayout {
+    int track = -1;
+    uint32_t codec = 0;
+    SoundFamily family = SoundFamily::None;
+    uint32_t timeScale = 0;
+    uint32_t delta = 0;              // media units per sample (1 for PCM, 64 for IMA4 packets, 1024 for AAC)
+    uint16_t channels = 0, bits = 0;
+    uint32_t rate = 0;
+    bool bigEndian = true, isFloat = false;  // PCM
+    // Constant-size sound: a unit of `unitFrames` frames in `unitBytes` bytes (all channels), and
+    // how many samples of the sample table one unit is.
+    uint32_t unitBytes = 0, unitFrames = 0, samplesPerUnit = 0;
+    uint32_t sampleSize = 0;         // the sample table's constant size (constant-size sound)
+    std::vector<uint32_t> chunkBytes;  // sizes of the template's sound chunks, most frequent first
+    uint32_t largestChunk = 0;       // bytes
+    double bytesPerSecond = 0;       // of the stored sound
+    std::vector<uint8_t> config;     // esds body (AAC)
+};
+
+struct EditShape {
+    bool present = false;
+    int64_t mediaTime = 0;  // the one segment's start, in media units
+};
+
+class TemplateLayout {
+public:
+    // Reads the template's movie; false (and `why`) when it is no healthy clip a repair can follow.
+    bool Load(const std::string& path, std::string& why);
+    // The same from a movie already read and its header's bytes (tests, fuzzing).
+    bool Build(const Movie& movie, std::vector<uint8_t> moovBytes, std::string& why);
+
+    const std::string& Path() const { return path_; }
+    const Movie& Template() const { return movie_; }
+    const std::vector<uint8_t>& MoovBytes() const { return moov_; }
+    const VideoLayout& Video() const { return video_; }
+    const SoundLayout& Sound() const { return sound_; }
+    EditShape Edits(int track) const;
+    // Whether the template's sound chunks follow each video chunk, as a device interleaves them.
+    bool Interleaved() const { return interleaved_; }
+    // "DV 625/50 ('dvcp') 720x576", "16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz": for messages.
+    std::string VideoText() const;
+    std::string SoundText() const;
+
+private:
+    void MapVideo(const Track& t, int index);
+    void MapSound(const Track& t, int index);
+    void MeasureChunks();
+
+    std::string path_;
+    Movie movie_;
+    std::vector<uint8_t> moov_;
+    VideoLayout video_;
+    SoundLayout sound_;
+    bool interleaved_ = false;
+};
+
+// A fourcc as four characters, e.g. "dvc ".
+std::string CodecName(uint32_t fourcc);
+
+}  // namespace movie::repair

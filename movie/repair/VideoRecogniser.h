@@ -1,0 +1,61 @@
+// Finds a video sample's boundaries again from the media itself, codec by codec. Nothing is
+// assumed that the bytes can check.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "movie/repair/MediaWindow.h"
+#include "movie/repair/TemplateLayout.h"
+
+namespace movie::repair {
+
+struct VideoMatch {
+    enum Kind {
+        None,    // no sample of the track starts here
+        Whole,   // a whole sample of `size` bytes starts here
+        CutOff,  // a sample starts here but its bytes run past the end of the data
+    };
+    Kind kind = None;
+    uint64_t size = 0;
+    bool key = true;
+    // The sample's end is where the next sample starts (MPEG-4): sound stored after it lies within
+    // `size`, and the walk splits it off.
+    bool openEnded = false;
+    // The picture size the bitstream gives (0 where it gives none).
+    uint32_t width = 0, height = 0;
+    // H.264 picture order, filled in by Keep: samples of one epoch (from an IDR picture on) are
+    // presented in `order`.
+    bool idr = false;
+    uint8_t refIdc = 0;
+    uint32_t pocLsb = 0;
+    uint8_t pocBits = 0;  // bits of pocLsb; 0 where the stream gives no order (then decode order holds)
+    int64_t order = 0;
+    uint32_t epoch = 0;
+};
+
+class VideoRecogniser {
+public:
+    virtual ~VideoRecogniser() = default;
+    // Whether a sample starts at `pos`, given that the media ends at `end`. No side effects.
+    virtual VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) = 0;
+    // The first position in [from, limit) where a sample starts (Whole or CutOff); `limit` if none.
+    uint64_t Find(MediaWindow& w, uint64_t from, uint64_t limit, uint64_t end);
+    // Records a sample the walk keeps, in file order (the H.264 picture order needs them all).
+    virtual void Keep(VideoMatch& m) { (void)m; }
+
+protected:
+    // Bytes a quick look at a candidate position needs, and that look: false rules `p` out.
+    virtual size_t ProbeBytes() const = 0;
+    virtual bool MayStart(const uint8_t* p) const = 0;
+};
+
+// The recogniser for the template's video codec; null for a template without video.
+std::unique_ptr<VideoRecogniser> MakeVideoRecogniser(const VideoLayout& layout);
+
+// What the bytes at `pos` look like, for telling a user why a template does not fit: "DV 625/50",
+// "Motion-JPEG 320x240", "MPEG-4", "H.264" or "" when nothing is recognised.
+std::string SniffVideo(MediaWindow& w, uint64_t pos, uint64_t end);
+
+}  // namespace movie::repair

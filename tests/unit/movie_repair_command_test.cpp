@@ -1,0 +1,269 @@
+// cliprepair as a user meets it: either argument order, a template found in the damaged clip's
+// folder, templates that do not fit refused with their reason, files that are not damaged, the
+// report's figures, and never a file overwritten or left half written.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <chrono>
+
+#include "movie/container/ClipInfo.h"
+#include "repair_clips.h"
+
+using namespace repairclips;
+
+namespace {
+
+const Pair& PairNamed(const std::string& name) {
+    for (const Pair& p : kPairs)
+        if (name == p.name) return p;
+    throw std::runtime_error("no pair " + name);
+}
+
+// A one-second clip of the PAL DV pair's picture with other sound or video settings.
+std::string Variant(const std::string& file, const std::string& video, const std::string& sound) {
+    return MakeClip(file, "-f lavfi -i testsrc2=size=" + video +
+                              ":duration=1 -f lavfi -i sine=frequency=330:sample_rate=48000:duration=1 " + sound);
+}
+
+// The PAL DV clip cut off inside its 30th frame; `file` is where it goes.
+Layout CutDv(const std::string& file) {
+    const Layout o = ReadLayout(PairClip(PairNamed("dv625_twos")));
+    const Piece& v = o.video[29];
+    Save(file, Bytes(o.file.begin(), o.file.begin() + long(v.offset + 1000)));
+    return o;
+}
+
+size_t FilesIn(const TempFolder& f) {
+    return size_t(std::distance(fs::directory_iterator(f.Path()), fs::directory_iterator()));
+}
+
+void SetAge(const std::string& path, int minutesAgo) {
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(minutesAgo));
+}
+
+}  // namespace
+
+TEST(ClipRepair, TakesTheTwoFilesInEitherOrder) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", repaired = folder / "Clip-repaired.mov";
+    CutDv(damaged);
+    const std::string healthy = PairClip(PairNamed("dv625_twos"), true);
+    Bytes first;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {damaged, "--like", healthy}, {healthy, "--like", damaged}, {healthy, damaged}, {damaged, healthy}}) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        const Outcome r = ClipRepair(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("template: " + healthy), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("video:    29 frames, 1.16 s"), std::string::npos) << r.out;
+        const Bytes made = Load(repaired);
+        if (first.empty()) first = made;
+        EXPECT_EQ(made, first);
+        fs::remove(repaired);
+    }
+    const Outcome named = ClipRepair({damaged, "-o", folder / "Other name.mov", "--like", healthy});
+    EXPECT_EQ(named.status, 0) << named.err;
+    EXPECT_EQ(Load(folder / "Other name.mov"), first);
+}
+
+TEST(ClipRepair, NeverOverwritesAFile) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", healthy = PairClip(PairNamed("dv625_twos"), true);
+    CutDv(damaged);
+    for (const std::string& taken : {folder / "Clip-repaired.mov", folder / "mine.mov"}) {
+        Save(taken, {'k', 'e', 'e', 'p'});
+        const Outcome r = taken == folder / "mine.mov" ? ClipRepair({damaged, "--like", healthy, "-o", taken})
+                                                       : ClipRepair({damaged, "--like", healthy});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("exists: it is not overwritten"), std::string::npos) << r.err;
+        EXPECT_EQ(Load(taken), (Bytes{'k', 'e', 'e', 'p'}));
+    }
+    EXPECT_EQ(FilesIn(folder), 3u);
+}
+
+TEST(ClipRepair, AFullDiskLeavesNoFileBehind) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", healthy = PairClip(PairNamed("dv625_twos"), true);
+    CutDv(damaged);
+    // A file size limit makes the disk full for this process: writes past 1 MB fail.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const Outcome r = ClipRepair({damaged, "--like", healthy});
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("is the disk full?"), std::string::npos) << r.err;
+    EXPECT_EQ(FilesIn(folder), 1u) << "no repaired clip and no temporary file";
+}
+
+TEST(ClipRepair, FindsTheNewestClipInTheFolderThatFits) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov";
+    CutDv(damaged);
+    // Newest first: a note, another cut-off clip, a Motion-JPEG clip, an NTSC DV clip; then two
+    // PAL DV clips, of which the newer must be taken.
+    fs::copy_file(PairClip(PairNamed("mjpeg_twos"), true), folder / "A_mjpeg.mov");
+    fs::copy_file(PairClip(PairNamed("dv525_sowt"), true), folder / "B_ntsc.mov");
+    fs::copy_file(PairClip(PairNamed("dv625_twos"), true), folder / "C_pal.mov");
+    fs::copy_file(PairClip(PairNamed("dv625_twos")), folder / "D_pal_older.mov");
+    Save(folder / "E_note.txt", {'h', 'i'});
+    fs::copy_file(damaged, folder / "F_cut.mov");
+    SetAge(folder / "E_note.txt", 1);
+    SetAge(folder / "F_cut.mov", 2);
+    SetAge(folder / "A_mjpeg.mov", 3);
+    SetAge(folder / "B_ntsc.mov", 4);
+    SetAge(folder / "C_pal.mov", 5);
+    SetAge(folder / "D_pal_older.mov", 6);
+    const Outcome r = ClipRepair({damaged});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("template: " + folder / "C_pal.mov" + " (the newest clip in the folder that fits)"),
+              std::string::npos)
+        << r.out;
+
+    // Without one that fits, each candidate is named with its reason.
+    fs::remove(folder / "C_pal.mov");
+    fs::remove(folder / "D_pal_older.mov");
+    fs::remove(folder / "Clip-repaired.mov");
+    const Outcome none = ClipRepair({damaged});
+    EXPECT_EQ(none.status, 4);
+    EXPECT_NE(none.err.find(folder / "A_mjpeg.mov" + ": codec"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find(folder / "B_ntsc.mov" + ": frame size"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(folder / "Clip-repaired.mov"));
+}
+
+TEST(ClipRepair, RefusesATemplateOfAnotherCodecFrameSizeOrSoundFormat) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov";
+    const Layout o = CutDv(damaged);
+    const Bytes before = Load(damaged);
+    struct Wrong {
+        std::string clip, reason;
+    };
+    const Wrong wrongs[] = {
+        {PairClip(PairNamed("mjpeg_twos"), true), "codec: the damaged clip's video is DV 625/50; the template's is Motion-JPEG"},
+        {PairClip(PairNamed("h264_sowt"), true), "codec: the damaged clip's video is DV 625/50; the template's is H.264"},
+        {PairClip(PairNamed("dv525_sowt"), true), "frame size: the damaged clip's video is DV 625/50; the template's is DV 525/60"},
+        {Variant("dv625_sowt.mov", "720x576:rate=25", "-c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16le -ac 2"),
+         "sound format: the damaged clip's sound reads as big-endian samples where the template's sound is 16-bit "
+         "little-endian PCM ('sowt')"},
+        {Variant("dv625_mono.mov", "720x576:rate=25", "-c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be -ac 1"),
+         "1 channel, 48000 Hz, stores 96000 (another rate, channel count or sample size)"},
+        {Variant("dv625_32k.mov", "720x576:rate=25", "-c:v dvvideo -pix_fmt yuv420p -c:a pcm_s16be -ac 2 -ar 32000"),
+         "2 channels, 32000 Hz, stores 128000 (another rate"},
+    };
+    for (const Wrong& w : wrongs) {
+        const Outcome r = ClipRepair({damaged, "--like", w.clip});
+        EXPECT_EQ(r.status, 4) << w.clip;
+        EXPECT_NE(r.err.find(w.reason), std::string::npos) << r.err;
+    }
+    // And a Motion-JPEG clip of another picture size, for a Motion-JPEG recording.
+    const Layout m = ReadLayout(PairClip(PairNamed("mjpeg_twos")));
+    Save(folder / "Small.mov", Bytes(m.file.begin(), m.file.begin() + long(m.video[40].offset)));
+    const std::string big =
+        MakeClip("mjpeg_640.mov", "-f lavfi -i testsrc2=size=640x480:rate=30:duration=1 -f lavfi -i "
+                                  "sine=frequency=330:sample_rate=44100:duration=1 -c:v mjpeg -q:v 5 -c:a pcm_s16be");
+    const Outcome r = ClipRepair({folder / "Small.mov", "--like", big});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("frame size: the damaged clip's video is Motion-JPEG 320x240; the template's is Motion-JPEG ('jpeg'), "
+                         "640x480"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Load(damaged), before);
+    EXPECT_EQ(FilesIn(folder), 2u);
+}
+
+TEST(ClipRepair, SaysWhenThereIsNothingToRepair) {
+    TempFolder folder;
+    const std::string healthy = PairClip(PairNamed("dv625_twos"), true), other = PairClip(PairNamed("mjpeg_twos"), true);
+    Outcome r = ClipRepair({healthy});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("is not damaged"), std::string::npos) << r.err;
+    r = ClipRepair({healthy, "--like", other});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("both read as movies"), std::string::npos) << r.err;
+
+    Save(folder / "note.mov", {'n', 'o', 't', 'e'});
+    r = ClipRepair({folder / "note.mov"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot be read as a recording"), std::string::npos) << r.err;
+
+    const std::string damaged = folder / "Clip.mov";
+    CutDv(damaged);
+    fs::copy_file(damaged, folder / "Clip2.mov");
+    r = ClipRepair({damaged, folder / "Clip2.mov"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("are both cut off"), std::string::npos) << r.err;
+    r = ClipRepair({damaged});  // the folder holds no healthy clip
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.err.find("no healthy clip"), std::string::npos) << r.err;
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {}, {damaged, "--like"}, {damaged, "--fast"}, {damaged, healthy, other}}) {
+        r = ClipRepair(bad);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("usage: cliprepair DAMAGED [--like HEALTHY] [-o OUT]"), std::string::npos);
+    }
+    EXPECT_EQ(FilesIn(folder), 3u);
+}
+
+TEST(ClipRepair, ReportsFramesSecondsAndBytes) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", healthy = PairClip(PairNamed("dv625_twos"), true);
+    const Layout o = CutDv(damaged);
+    // The 29 frames before the cut and the sound chunks between them; the 30th frame's first
+    // 1000 bytes are cut off. Then 5000 bytes of zeros, as a preallocated file leaves them.
+    Bytes file = Load(damaged);
+    file.resize(file.size() + 5000, 0);
+    Put32(file, o.mdatHeader, uint32_t(file.size() - o.mdatHeader + 100000));
+    Save(damaged, file);
+    uint64_t media = 0;
+    for (size_t i = 0; i < 29; ++i) media += o.video[i].size;
+    for (const Piece& s : o.sound)
+        if (s.offset < o.video[29].offset) media += s.size;
+    const Outcome r = ClipRepair({damaged, "--like", healthy});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("video:    29 frames, 1.16 s (DV 625/50 ('dvcp'), 720x576)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" s (16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("media:    " + std::to_string(media) +
+                         " bytes recovered, 1000 bytes of a cut-off last sample dropped, 5000 bytes skipped"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Wrote " + folder / "Clip-repaired.mov"), std::string::npos);
+}
+
+TEST(ClipInfo, ListsACutOffRecordingWithItsMediaSize) {
+    TempFolder folder;
+    const Layout o = CutDv(folder / "Clip.mov");
+    const uint64_t size = o.video[29].offset + 1000, media = size - o.mdatHeader - 8;
+    std::ostringstream out, err;
+    EXPECT_EQ(movie::RunClipInfo({folder / "Clip.mov"}, out, err), 1);
+    EXPECT_EQ(out.str(), folder / "Clip.mov" + "\t" + std::to_string(size) + "\tcut off\tno movie header; " +
+                             std::to_string(media) + " bytes of media: cliprepair can bring it back\n");
+    EXPECT_EQ(err.str(), "");
+    std::ostringstream json, jerr;
+    EXPECT_EQ(movie::RunClipInfo({"--json", folder / "Clip.mov"}, json, jerr), 1);
+    EXPECT_EQ(json.str(), "[\n  {\"file\": " + movie::JsonString(folder / "Clip.mov") + ", \"size\": " +
+                              std::to_string(size) + ", \"cutOff\": true, \"movieHeader\": false, \"mediaBytes\": " +
+                              std::to_string(media) + ", \"repair\": \"cliprepair\"}\n]\n");
+}
+
+TEST(ClipRepair, RandomBytesAreNoRecording) {
+    // An 'mdat' of random bytes: a false start found by chance must not make a "repaired" clip.
+    TempFolder folder;
+    std::mt19937 random(14);
+    Bytes file = {0, 0, 0, 20, 'f', 't', 'y', 'p', 'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' ', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
+    for (int i = 0; i < (2 << 20); ++i) file.push_back(uint8_t(random()));
+    Save(folder / "Noise.mov", file);
+    for (const Pair& p : kPairs) {
+        const Outcome r = ClipRepair({folder / "Noise.mov", "--like", PairClip(p, true)});
+        EXPECT_NE(r.status, 0) << p.name << "\n" << r.out;
+        EXPECT_FALSE(fs::exists(folder / "Noise-repaired.mov")) << p.name;
+        fs::remove(folder / "Noise-repaired.mov");
+    }
+}
