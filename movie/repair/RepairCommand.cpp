@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "movie/repair/ClipRepair.h"
+#include "movie/repair/FolderFiles.h"
 #include "movie/repair/OutputFile.h"
 #include "movie/repair/TemplateLayout.h"
 
@@ -48,32 +47,6 @@ std::string Seconds(double s) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", s);
     return text;
-}
-
-// Clips of the folder, newest first.
-std::vector<std::string> ClipsNewestFirst(const std::string& folder, const std::string& except) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::vector<std::pair<fs::file_time_type, std::string>> found;
-    fs::directory_iterator it(fs::path(folder.empty() ? "." : folder), ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::error_code sec;
-        if (!it->is_regular_file(sec)) continue;
-        const fs::file_time_type time = it->last_write_time(sec);
-        if (sec) continue;
-        try {
-            const std::string path = folder + it->path().filename().string();
-            if (path != except) found.push_back({time, path});
-        } catch (const std::exception&) {
-            // a name the narrow character set cannot carry: not a candidate
-        }
-    }
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first > b.first : a.second < b.second;
-    });
-    std::vector<std::string> paths;
-    for (const auto& f : found) paths.push_back(f.second);
-    return paths;
 }
 
 void PrintReport(std::ostream& out, const std::string& damaged, const std::string& output,
@@ -185,7 +158,8 @@ int RunClipRepair(const std::vector<std::string>& args, std::ostream& out, std::
     } else {
         std::vector<std::string> reasons;
         bool found = false;
-        for (const std::string& candidate : ClipsNewestFirst(FolderOf(damaged), damaged)) {
+        for (const std::string& candidate : FilesNewestFirst(FolderOf(damaged))) {
+            if (candidate == damaged) continue;
             if (InspectClip(candidate) != ClipState::Healthy) continue;
             TemplateLayout trial;
             if (!trial.Load(candidate, why)) {
