@@ -49,21 +49,25 @@ std::string Seconds(double s) {
     return text;
 }
 
+// Lines of a console's 80 columns: what a user reads in the window of a file dropped onto the exe.
 void PrintReport(std::ostream& out, const std::string& damaged, const std::string& output,
                  const std::string& templateNote, const TemplateLayout& layout, const RepairReport& r) {
+    const char kIndent[] = "            ";
     out << "Repaired " << damaged << "\n";
-    out << "  template: " << layout.Path() << templateNote << "\n";
+    out << "  template: " << layout.Path() << "\n" << kIndent << "(" << templateNote << ")\n";
     for (const RecoveredTrack& t : r.tracks) {
         if (t.kind == TrackKind::Video)
-            out << "  video:    " << t.frames << " frames, " << Seconds(t.seconds) << " s (" << layout.VideoText() << ")\n";
+            out << "  video:    " << t.frames << " frames, " << Seconds(t.seconds) << " s\n" << kIndent << layout.VideoText() << "\n";
         else
-            out << "  sound:    " << t.frames << " sample frames, " << Seconds(t.seconds) << " s (" << layout.SoundText()
-                << ")\n";
+            out << "  sound:    " << t.frames << " sample frames, " << Seconds(t.seconds) << " s\n"
+                << kIndent << layout.SoundText() << "\n";
     }
-    out << "  media:    " << r.media.mediaBytes << " bytes recovered, " << r.media.cutOffBytes
-        << " bytes of a cut-off last sample dropped, " << r.media.skippedBytes << " bytes skipped";
-    if (r.media.skippedBytes > 0) out << " (zeros or bytes that fit no track, in " << r.media.skippedStretches << " stretches)";
-    out << "\n";
+    out << "  media:    " << r.media.mediaBytes << " bytes recovered\n";
+    out << kIndent << r.media.cutOffBytes << " bytes of a cut-off last sample dropped\n";
+    out << kIndent << r.media.skippedBytes << " bytes skipped\n";
+    if (r.media.skippedBytes > 0)
+        out << kIndent << "(" << r.media.skippedStretches << (r.media.skippedStretches == 1 ? " stretch" : " stretches")
+            << " of zeros or bytes that fit no track)\n";
     out << "Wrote " << output << "\n";
 }
 
@@ -153,8 +157,8 @@ int RunClipRepair(const std::vector<std::string>& args, std::ostream& out, std::
             err << "cliprepair: the template " << healthy << " does not fit " << damaged << ": " << why << "\n";
             return kNoTemplate;
         }
-        if (like.empty() || like == damaged) note = " (given)";
-        else note = like == healthy ? " (given with --like)" : " (given)";
+        if (like.empty() || like == damaged) note = "given";
+        else note = like == healthy ? "given with --like" : "given";
     } else {
         std::vector<std::string> reasons;
         bool found = false;
@@ -183,7 +187,7 @@ int RunClipRepair(const std::vector<std::string>& args, std::ostream& out, std::
             for (const std::string& r : reasons) err << "  " << r << "\n";
             return kNoTemplate;
         }
-        note = " (the newest clip in the folder that fits)";
+        note = "the newest clip in the folder that fits";
     }
     source.reset();
 

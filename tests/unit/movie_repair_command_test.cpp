@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <sstream>
 
 #include "movie/container/ClipInfo.h"
 #include "repair_clips.h"
@@ -122,7 +123,7 @@ TEST(ClipRepair, FindsTheNewestClipInTheFolderThatFits) {
     SetAge(folder / "D_pal_older.mov", 6);
     const Outcome r = ClipRepair({damaged});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("template: " + folder / "C_pal.mov" + " (the newest clip in the folder that fits)"),
+    EXPECT_NE(r.out.find("template: " + folder / "C_pal.mov" + "\n            (the newest clip in the folder that fits)"),
               std::string::npos)
         << r.out;
 
@@ -228,12 +229,23 @@ TEST(ClipRepair, ReportsFramesSecondsAndBytes) {
         if (s.offset < o.video[29].offset) media += s.size;
     const Outcome r = ClipRepair({damaged, "--like", healthy});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("video:    29 frames, 1.16 s (DV 625/50 ('dvcp'), 720x576)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" s (16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz)"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("media:    " + std::to_string(media) +
-                         " bytes recovered, 1000 bytes of a cut-off last sample dropped, 5000 bytes skipped"),
+    EXPECT_NE(r.out.find("video:    29 frames, 1.16 s\n            DV 625/50 ('dvcp'), 720x576\n"),
               std::string::npos)
         << r.out;
+    EXPECT_NE(r.out.find(" s\n            16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("media:    " + std::to_string(media) +
+                         " bytes recovered\n            1000 bytes of a cut-off last sample dropped\n"
+                         "            5000 bytes skipped"),
+              std::string::npos)
+        << r.out;
+    // Every line fits a console's 80 columns, the folder's path aside.
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(folder.Path().string()) == std::string::npos) {
+            EXPECT_LT(line.size(), 80u) << line;
+        }
+    }
     EXPECT_NE(r.out.find("Wrote " + folder / "Clip-repaired.mov"), std::string::npos);
 }
 

@@ -134,7 +134,7 @@ TEST_P(RepairDamagedClip, BringsBackEveryWholeFrameBeforeTheDamage) {
         // Every byte of the media is told: recovered, cut off or skipped.
         unsigned long long recovered = 0, cutOff = 0, skipped = 0;
         ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.find("media:"),
-                              "media: %llu bytes recovered, %llu bytes of a cut-off last sample dropped, %llu bytes skipped",
+                              "media: %llu bytes recovered %llu bytes of a cut-off last sample dropped %llu bytes skipped",
                               &recovered, &cutOff, &skipped),
                   3);
         EXPECT_EQ(recovered + cutOff + skipped, d.file.size() - o.mdatHeader - 8);
