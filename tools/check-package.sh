@@ -17,7 +17,7 @@ zip_file=$clone/src/dist/ClipHarbor-1.0-win32.zip
 
 fail=0
 listing=$(python3 -m zipfile -l "$zip_file")
-for f in ClipHarbor.exe clipinfo.exe README.txt licences/ffmpeg-LGPL-2.1.txt licences/ffmpeg-build.txt \
+for f in ClipHarbor.exe clipinfo.exe cliprepair.exe README.txt licences/ffmpeg-LGPL-2.1.txt licences/ffmpeg-build.txt \
          licences/gcc-runtime.txt licences/mingw-w64.txt; do
   grep -q "ClipHarbor-1.0-win32/$f " <<<"$listing" || { echo "package: the archive lacks $f"; fail=1; }
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the 32-bit product in Release and writes dist/ClipHarbor-1.0-win32.zip: ClipHarbor.exe,
-# clipinfo.exe, a short user README and the licence notes of everything linked in.
+# clipinfo.exe, cliprepair.exe, a short user README and the licence notes of everything linked in.
 # Usage: tools/package.sh [--build DIR]   (DIR: an i686 Release build folder to build and take the
 # programs from, instead of build/release32; the test command passes its own)
 set -euo pipefail
@@ -17,14 +17,14 @@ configure() {
   [ "$build" != build/release32 ] && return 0  # a given folder is configured already
   cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DCLIPHARBOR_TESTS=OFF
 }
-{ configure && cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo; } \
+{ configure && cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target ClipHarbor clipinfo cliprepair; } \
   >build/package.log 2>&1 || { tail -40 build/package.log; exit 1; }
 
 stage=build/package/ClipHarbor-1.0-win32
 rm -rf "$stage"
 mkdir -p "$stage/licences" dist
-cp "$build/ClipHarbor.exe" "$build/movie/container/clipinfo.exe" "$stage/"
-i686-w64-mingw32-strip "$stage/ClipHarbor.exe" "$stage/clipinfo.exe"
+cp "$build/ClipHarbor.exe" "$build/movie/container/clipinfo.exe" "$build/movie/repair/cliprepair.exe" "$stage/"
+i686-w64-mingw32-strip "$stage"/*.exe
 
 cat > "$stage/README.txt" <<'EOF'
 ClipHarbor 1.0 for the Zelkor Tidewell DV
@@ -51,7 +51,21 @@ clipinfo.exe is a console tool that prints the time scale, duration and tracks o
 
       clipinfo.exe [--json] FILE-OR-FOLDER...
 
-Both programs run on 32-bit and 64-bit Windows and need no installation.
+A clip cut off while recording
+------------------------------
+When the power fails or the device is pulled out while it records, the clip keeps its pictures
+and sound but loses the movie header written at the end: no player opens it, and ClipHarbor
+leaves it out of its list (clipinfo.exe lists it as "cut off"). cliprepair.exe brings it back:
+drop the clip onto cliprepair.exe, or run
+
+      cliprepair.exe "E:\Movie\Media\Clip0042.mov"
+
+It takes a healthy clip recorded the same way as its template (the newest one in the same folder
+that fits, or the one given with --like HEALTHY), writes Clip0042-repaired.mov beside the damaged
+clip (or the name given with -o OUT) and reports the frames and seconds it recovered. The damaged
+clip is only read, and no existing file is ever overwritten.
+
+The programs run on 32-bit and 64-bit Windows and need no installation.
 The licences of the parts built into them are in the folder licences\.
 EOF
 
