@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -39,6 +40,9 @@ struct Pair {
     const char* sound;
     int soundRate;
 };
+
+// Test names and failure messages show a pair by its name.
+inline void PrintTo(const Pair& pair, std::ostream* os) { *os << pair.name; }
 
 inline const Pair kPairs[] = {
     {"dv525_sowt", "720x480", "30000/1001", 2, "-c:v dvvideo -pix_fmt yuv411p", "-c:a pcm_s16le -ac 2", 48000},
