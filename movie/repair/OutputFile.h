@@ -24,9 +24,19 @@ public:
     // it offers that (the copy then runs faster); what is not used is given back by Commit.
     void Reserve(uint64_t bytes);
     // Appends `count` bytes.
-    bool Write(const void* data, size_t count);
+    bool Write(const void* data, size_t count) {
+        if (failed_ || !WriteAtRaw(size_, data, count)) {
+            failed_ = true;
+            return false;
+        }
+        size_ += count;
+        return true;
+    }
     // Overwrites `count` bytes from `offset`, within what was written.
-    bool WriteAt(uint64_t offset, const void* data, size_t count);
+    bool WriteAt(uint64_t offset, const void* data, size_t count) {
+        if (failed_ || offset > size_ || count > size_ - offset || !WriteAtRaw(offset, data, count)) failed_ = true;
+        return !failed_;
+    }
     // Appends `length` bytes of `source` from `offset` (in the kernel where the system can).
     bool CopyFrom(InputFile& source, uint64_t offset, uint64_t length);
     uint64_t Size() const { return size_; }
@@ -38,6 +48,7 @@ private:
     OutputFile() = default;
     bool CloseHandle();
 
+    // The system's positioned write of all `count` bytes (each platform's own file).
     bool WriteAtRaw(uint64_t offset, const void* data, size_t count);
 
     intptr_t handle_ = -1;

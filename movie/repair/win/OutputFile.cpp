@@ -78,20 +78,6 @@ bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
     return true;
 }
 
-bool OutputFile::Write(const void* data, size_t count) {
-    if (failed_ || !WriteAtRaw(size_, data, count)) {
-        failed_ = true;
-        return false;
-    }
-    size_ += count;
-    return true;
-}
-
-bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t count) {
-    if (failed_ || offset > size_ || count > size_ - offset || !WriteAtRaw(offset, data, count)) failed_ = true;
-    return !failed_;
-}
-
 bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
     std::vector<uint8_t> buffer;
     while (!failed_ && length > 0) {
