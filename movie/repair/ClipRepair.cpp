@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "movie/repair/MediaCopier.h"
 #include "movie/repair/MediaWalker.h"
-#include "movie/repair/MediaWindow.h"
-#include "movie/repair/OutputFile.h"
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/MediaWindow.h"
+#include "movie/repair/recognise/VideoRecognisers.h"
+#include "movie/repair/write/MediaCopier.h"
+#include "movie/repair/write/OutputFile.h"
 
 namespace movie::repair {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "movie/container/MovieReader.h"
-#include "movie/repair/InputFile.h"
-#include "movie/repair/RecoveredMedia.h"
-#include "movie/repair/RepairedMovieWriter.h"
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/template/TemplateLayout.h"
+#include "movie/repair/write/InputFile.h"
+#include "movie/repair/write/RecoveredMedia.h"
+#include "movie/repair/write/RepairedMovieWriter.h"
 
 namespace movie::repair {
 

@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "movie/decode/AacFrameScanner.h"
-#include "movie/repair/ConstantSound.h"
-#include "movie/repair/MediaWindow.h"
-#include "movie/repair/RecoveredMedia.h"
-#include "movie/repair/TemplateLayout.h"
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/ConstantSound.h"
+#include "movie/repair/recognise/MediaWindow.h"
+#include "movie/repair/recognise/VideoRecognisers.h"
+#include "movie/repair/template/TemplateLayout.h"
+#include "movie/repair/write/RecoveredMedia.h"
 
 namespace movie::repair {
 

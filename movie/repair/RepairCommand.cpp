@@ -5,8 +5,8 @@
 
 #include "movie/repair/ClipRepair.h"
 #include "movie/repair/FolderFiles.h"
-#include "movie/repair/OutputFile.h"
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/template/TemplateLayout.h"
+#include "movie/repair/write/OutputFile.h"
 
 namespace movie::repair {
 

@@ -10,7 +10,7 @@
 #include "movie/container/MovieReader.h"
 #include "movie/repair/ClipRepair.h"
 #include "movie/repair/MediaWalker.h"
-#include "movie/repair/RepairedMovieWriter.h"
+#include "movie/repair/write/RepairedMovieWriter.h"
 
 using namespace movie;
 using namespace movie::repair;

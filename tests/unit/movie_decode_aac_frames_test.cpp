@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "ffmpeg_reference.h"
-#include "movie/decode/AacFrameScanner.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/AacFrameScanner.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "movie/container/MovieReader.h"
-#include "movie/repair/RepairedMovieWriter.h"
+#include "movie/repair/write/RepairedMovieWriter.h"
 #include "movie_builders.h"
 
 using namespace moviebuild;

@@ -1,4 +1,4 @@
-#include "movie/repair/JpegRecogniser.h"
+#include "movie/repair/recognise/JpegRecogniser.h"
 
 #include <algorithm>
 #include <cstring>

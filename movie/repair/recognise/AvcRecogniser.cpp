@@ -1,4 +1,4 @@
-#include "movie/repair/AvcRecogniser.h"
+#include "movie/repair/recognise/AvcRecogniser.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // checked against the template's video object layer: coding type and marker bits.
 #pragma once
 
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/VideoRecogniser.h"
 
 namespace movie::repair {
 

@@ -1,4 +1,4 @@
-#include "movie/repair/InputFile.h"
+#include "movie/repair/write/InputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,31 +6,26 @@
 
 #include <cerrno>
 
+#include "movie/repair/write/FileHandle.h"
+
 namespace movie::repair {
 
 std::unique_ptr<InputFile> InputFile::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    auto file = std::make_unique<FileHandle>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::unique_ptr<InputFile> f(new InputFile());
-    f->handle_ = fd;
-    f->size_ = uint64_t(st.st_size);
-    return f;
+    if (!*file || fstat(file->Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return nullptr;
+    return std::unique_ptr<InputFile>(new InputFile(std::move(file), uint64_t(st.st_size)));
 }
 
-InputFile::~InputFile() {
-    if (handle_ >= 0) ::close(int(handle_));
-}
+InputFile::InputFile(std::unique_ptr<FileHandle> file, uint64_t size) : file_(std::move(file)), size_(size) {}
+
+InputFile::~InputFile() = default;
 
 bool InputFile::ReadAt(uint64_t offset, void* dst, size_t count) {
     if (offset > size_ || count > size_ - offset) return false;
     auto* p = static_cast<uint8_t*>(dst);
     while (count > 0) {
-        const ssize_t got = ::pread(int(handle_), p, count, off_t(offset));
+        const ssize_t got = ::pread(file_->Get(), p, count, off_t(offset));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return false;
         p += got;

@@ -9,6 +9,7 @@
 
 namespace movie::repair {
 
+class FileHandle;
 class InputFile;
 
 class OutputFile {
@@ -45,13 +46,12 @@ public:
     bool Commit(std::string& error);
 
 private:
-    OutputFile() = default;
-    bool CloseHandle();
+    OutputFile();
 
     // The system's positioned write of all `count` bytes (each platform's own file).
     bool WriteAtRaw(uint64_t offset, const void* data, size_t count);
 
-    intptr_t handle_ = -1;
+    std::unique_ptr<FileHandle> file_;
     std::string final_, temp_;
     uint64_t size_ = 0;
     bool failed_ = false;

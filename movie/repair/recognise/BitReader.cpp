@@ -1,4 +1,4 @@
-#include "movie/repair/BitReader.h"
+#include "movie/repair/recognise/BitReader.h"
 
 namespace movie::repair {
 

@@ -1,4 +1,4 @@
-#include "movie/repair/MediaCopier.h"
+#include "movie/repair/write/MediaCopier.h"
 
 namespace movie::repair {
 

@@ -1,19 +1,18 @@
-#include "movie/repair/OutputFile.h"
+#include "movie/repair/write/OutputFile.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "movie/repair/InputFile.h"
+#include "movie/repair/write/InputFile.h"
+#include "movie/repair/write/win/FileHandle.h"
 
 namespace movie::repair {
 
 namespace {
 
 constexpr size_t kCopyBlock = 1u << 20;
-
-HANDLE Native(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 std::string SystemText(DWORD error) {
     char text[512] = {};
@@ -33,12 +32,10 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& finalPath, std
     f->final_ = finalPath;
     for (int attempt = 0; attempt < 100; ++attempt) {
         f->temp_ = finalPath + ".cliprepair-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-        HANDLE h = CreateFileA(f->temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            f->handle_ = reinterpret_cast<intptr_t>(h);
-            return f;
-        }
+        const HANDLE h = CreateFileA(f->temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD why = GetLastError();
+        f->file_ = std::make_unique<FileHandle>(h);
+        if (*f->file_) return f;
         if (why != ERROR_FILE_EXISTS && why != ERROR_ALREADY_EXISTS) {
             error = "cannot create " + f->temp_ + ": " + SystemText(why);
             return nullptr;
@@ -48,9 +45,11 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& finalPath, std
     return nullptr;
 }
 
+OutputFile::OutputFile() = default;
+
 OutputFile::~OutputFile() {
-    if (handle_ != -1) {
-        ::CloseHandle(Native(handle_));
+    if (file_ && *file_) {
+        file_->Close();
         DeleteFileA(temp_.c_str());
     }
 }
@@ -59,7 +58,7 @@ void OutputFile::Reserve(uint64_t bytes) {
     // Allocation without a change of the file's size, where the volume offers it.
     FILE_ALLOCATION_INFO info = {};
     info.AllocationSize.QuadPart = LONGLONG(bytes);
-    SetFileInformationByHandle(Native(handle_), FileAllocationInfo, &info, sizeof info);
+    SetFileInformationByHandle(file_->Get(), FileAllocationInfo, &info, sizeof info);
 }
 
 bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
@@ -70,7 +69,7 @@ bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
         at.OffsetHigh = DWORD(offset >> 32);
         const DWORD want = count > (1u << 30) ? DWORD(1u << 30) : DWORD(count);
         DWORD done = 0;
-        if (!WriteFile(Native(handle_), p, want, &done, &at) || done == 0) return false;
+        if (!WriteFile(file_->Get(), p, want, &done, &at) || done == 0) return false;
         p += done;
         offset += done;
         count -= done;
@@ -90,24 +89,18 @@ bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
     return !failed_;
 }
 
-bool OutputFile::CloseHandle() {
-    const bool ok = ::CloseHandle(Native(handle_)) != 0;
-    handle_ = -1;
-    return ok;
-}
-
 bool OutputFile::Commit(std::string& error) {
-    if (handle_ == -1) {
+    if (!*file_) {
         error = "the file is already closed";
         return false;
     }
     // The size written is the file's: room reserved beyond it is given back.
     LARGE_INTEGER end;
     end.QuadPart = LONGLONG(size_);
-    const bool written = !failed_ && SetFilePointerEx(Native(handle_), end, nullptr, FILE_BEGIN) &&
-                         SetEndOfFile(Native(handle_)) && FlushFileBuffers(Native(handle_)) && CloseHandle();
+    const bool written = !failed_ && SetFilePointerEx(file_->Get(), end, nullptr, FILE_BEGIN) &&
+                         SetEndOfFile(file_->Get()) && FlushFileBuffers(file_->Get()) && file_->Close();
     if (!written) {
-        if (handle_ != -1) CloseHandle();
+        file_->Close();
         DeleteFileA(temp_.c_str());
         error = "cannot write " + final_ + " (is the disk full?)";
         return false;

@@ -1,8 +1,8 @@
-#include "movie/repair/AvcParameters.h"
+#include "movie/repair/recognise/AvcParameters.h"
 
 #include <algorithm>
 
-#include "movie/repair/BitReader.h"
+#include "movie/repair/recognise/BitReader.h"
 
 namespace movie::repair {
 

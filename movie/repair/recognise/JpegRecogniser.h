@@ -3,7 +3,7 @@
 // an SOI..EOI image); 'mjpb' has no markers and is measured by its field headers.
 #pragma once
 
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/VideoRecogniser.h"
 
 namespace movie::repair {
 

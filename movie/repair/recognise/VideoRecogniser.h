@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "movie/repair/MediaWindow.h"
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/recognise/MediaWindow.h"
+#include "movie/repair/template/TemplateLayout.h"
 
 namespace movie::repair {
 
@@ -50,12 +50,5 @@ protected:
     virtual size_t ProbeBytes() const = 0;
     virtual bool MayStart(const uint8_t* p) const = 0;
 };
-
-// The recogniser for the template's video codec; null for a template without video.
-std::unique_ptr<VideoRecogniser> MakeVideoRecogniser(const VideoLayout& layout);
-
-// What the bytes at `pos` look like, for telling a user why a template does not fit: "DV 625/50",
-// "Motion-JPEG 320x240", "MPEG-4", "H.264" or "" when nothing is recognised.
-std::string SniffVideo(MediaWindow& w, uint64_t pos, uint64_t end);
 
 }  // namespace movie::repair

@@ -1,4 +1,4 @@
-#include "movie/repair/OutputFile.h"
+#include "movie/repair/write/OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "movie/repair/InputFile.h"
+#include "movie/repair/write/FileHandle.h"
+#include "movie/repair/write/InputFile.h"
 
 namespace movie::repair {
 
@@ -33,12 +34,11 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& finalPath, std
     for (int attempt = 0; attempt < 100; ++attempt) {
         f->temp_ = finalPath + ".cliprepair-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
         const int fd = ::open(f->temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            f->handle_ = fd;
-            return f;
-        }
-        if (errno != EEXIST) {
-            error = "cannot create " + f->temp_ + ": " + SystemText(errno);
+        const int why = errno;
+        f->file_ = std::make_unique<FileHandle>(fd);
+        if (*f->file_) return f;
+        if (why != EEXIST) {
+            error = "cannot create " + f->temp_ + ": " + SystemText(why);
             return nullptr;
         }
     }
@@ -46,16 +46,18 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& finalPath, std
     return nullptr;
 }
 
+OutputFile::OutputFile() = default;
+
 OutputFile::~OutputFile() {
-    if (handle_ >= 0) {
-        ::close(int(handle_));
+    if (file_ && *file_) {
+        file_->Close();
         ::unlink(temp_.c_str());
     }
 }
 
 void OutputFile::Reserve(uint64_t bytes) {
 #ifdef __linux__
-    while (::fallocate(int(handle_), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes)) != 0 && errno == EINTR) {
+    while (::fallocate(file_->Get(), FALLOC_FL_KEEP_SIZE, 0, off_t(bytes)) != 0 && errno == EINTR) {
     }
 #else
     (void)bytes;
@@ -65,7 +67,7 @@ void OutputFile::Reserve(uint64_t bytes) {
 bool OutputFile::WriteAtRaw(uint64_t offset, const void* data, size_t count) {
     const auto* p = static_cast<const uint8_t*>(data);
     while (count > 0) {
-        const ssize_t done = ::pwrite(int(handle_), p, count, off_t(offset));
+        const ssize_t done = ::pwrite(file_->Get(), p, count, off_t(offset));
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) return false;
         p += done;
@@ -80,7 +82,7 @@ bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
     // In-kernel copy: the media never passes through this process.
     off_t from = off_t(offset), to = off_t(size_);
     while (!failed_ && length > 0) {
-        const ssize_t done = ::copy_file_range(int(source.handle_), &from, int(handle_), &to,
+        const ssize_t done = ::copy_file_range(source.file_->Get(), &from, file_->Get(), &to,
                                                size_t(std::min<uint64_t>(length, 1u << 30)), 0);
         if (done < 0 && errno == EINTR) continue;
         if (done <= 0) {
@@ -105,21 +107,15 @@ bool OutputFile::CopyFrom(InputFile& source, uint64_t offset, uint64_t length) {
     return !failed_;
 }
 
-bool OutputFile::CloseHandle() {
-    const bool ok = ::close(int(handle_)) == 0;
-    handle_ = -1;
-    return ok;
-}
-
 bool OutputFile::Commit(std::string& error) {
-    if (handle_ < 0) {
+    if (!*file_) {
         error = "the file is already closed";
         return false;
     }
     // The size written is the file's: room reserved beyond it is given back.
-    const bool written = !failed_ && ::ftruncate(int(handle_), off_t(size_)) == 0 && CloseHandle();
+    const bool written = !failed_ && ::ftruncate(file_->Get(), off_t(size_)) == 0 && file_->Close();
     if (!written) {
-        if (handle_ >= 0) CloseHandle();
+        file_->Close();
         ::unlink(temp_.c_str());
         error = "cannot write " + final_ + " (is the disk full?)";
         return false;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "movie/repair/RecoveredMedia.h"
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/template/TemplateLayout.h"
+#include "movie/repair/write/RecoveredMedia.h"
 
 namespace movie::repair {
 

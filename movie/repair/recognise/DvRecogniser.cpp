@@ -1,4 +1,4 @@
-#include "movie/repair/DvRecogniser.h"
+#include "movie/repair/recognise/DvRecogniser.h"
 
 namespace movie::repair {
 

@@ -1,4 +1,4 @@
-#include "movie/repair/AtomBuffer.h"
+#include "movie/repair/write/AtomBuffer.h"
 
 namespace movie::repair {
 

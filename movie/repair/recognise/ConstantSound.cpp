@@ -1,4 +1,4 @@
-#include "movie/repair/ConstantSound.h"
+#include "movie/repair/recognise/ConstantSound.h"
 
 #include <algorithm>
 #include <cmath>

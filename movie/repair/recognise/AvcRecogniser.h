@@ -5,8 +5,8 @@
 // the picture order counts give each sample's place in presentation order.
 #pragma once
 
-#include "movie/repair/AvcParameters.h"
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/AvcParameters.h"
+#include "movie/repair/recognise/VideoRecogniser.h"
 
 namespace movie::repair {
 

@@ -1,4 +1,4 @@
-#include "movie/repair/MediaWindow.h"
+#include "movie/repair/recognise/MediaWindow.h"
 
 #include <algorithm>
 

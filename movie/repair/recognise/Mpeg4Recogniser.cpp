@@ -1,9 +1,9 @@
-#include "movie/repair/Mpeg4Recogniser.h"
+#include "movie/repair/recognise/Mpeg4Recogniser.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "movie/repair/BitReader.h"
+#include "movie/repair/recognise/BitReader.h"
 
 namespace movie::repair {
 

@@ -1,4 +1,4 @@
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/template/TemplateLayout.h"
 
 #include <algorithm>
 #include <map>

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "movie/repair/MediaWindow.h"
-#include "movie/repair/TemplateLayout.h"
+#include "movie/repair/recognise/MediaWindow.h"
+#include "movie/repair/template/TemplateLayout.h"
 
 namespace movie::repair {
 

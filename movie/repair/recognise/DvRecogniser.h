@@ -3,7 +3,7 @@
 // last sequence and at its last block.
 #pragma once
 
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/VideoRecogniser.h"
 
 namespace movie::repair {
 

@@ -1,12 +1,7 @@
-#include "movie/repair/VideoRecogniser.h"
+#include "movie/repair/recognise/VideoRecogniser.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include "movie/repair/AvcRecogniser.h"
-#include "movie/repair/DvRecogniser.h"
-#include "movie/repair/JpegRecogniser.h"
-#include "movie/repair/Mpeg4Recogniser.h"
 
 namespace movie::repair {
 
@@ -59,23 +54,6 @@ uint64_t VideoRecogniser::Find(MediaWindow& w, uint64_t from, uint64_t limit, ui
         pos += checkable;
     }
     return limit;
-}
-
-std::unique_ptr<VideoRecogniser> MakeVideoRecogniser(const VideoLayout& layout) {
-    switch (layout.family) {
-        case VideoFamily::Dv: return std::make_unique<DvRecogniser>(layout);
-        case VideoFamily::Jpeg: return std::make_unique<JpegRecogniser>(layout);
-        case VideoFamily::Avc: return std::make_unique<AvcRecogniser>(layout);
-        case VideoFamily::Mpeg4: return std::make_unique<Mpeg4Recogniser>(layout);
-        default: return nullptr;
-    }
-}
-
-std::string SniffVideo(MediaWindow& w, uint64_t pos, uint64_t end) {
-    if (std::string dv = DvRecogniser::Sniff(w, pos, end); !dv.empty()) return dv;
-    if (std::string jpeg = JpegRecogniser::Sniff(w, pos, end); !jpeg.empty()) return jpeg;
-    if (std::string mpeg4 = Mpeg4Recogniser::Sniff(w, pos, end); !mpeg4.empty()) return mpeg4;
-    return "";
 }
 
 }  // namespace movie::repair

@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "movie/repair/InputFile.h"
-#include "movie/repair/OutputFile.h"
+#include "movie/repair/write/InputFile.h"
+#include "movie/repair/write/OutputFile.h"
 
 namespace movie::repair {
 

@@ -10,6 +10,7 @@
 
 namespace movie::repair {
 
+class FileHandle;
 class OutputFile;
 
 class InputFile : public ByteSource {
@@ -24,9 +25,9 @@ public:
 
 private:
     friend class OutputFile;
-    InputFile() = default;
-    intptr_t handle_ = -1;  // a file descriptor, or a Windows HANDLE
-    uint64_t size_ = 0;
+    InputFile(std::unique_ptr<FileHandle> file, uint64_t size);
+    std::unique_ptr<FileHandle> file_;
+    uint64_t size_;
 };
 
 }  // namespace movie::repair

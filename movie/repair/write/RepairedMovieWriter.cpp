@@ -1,9 +1,9 @@
-#include "movie/repair/RepairedMovieWriter.h"
+#include "movie/repair/write/RepairedMovieWriter.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "movie/repair/AtomBuffer.h"
+#include "movie/repair/write/AtomBuffer.h"
 
 namespace movie::repair {
 
