@@ -52,7 +52,14 @@ void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, Recovered
         out.videoWidth = m.width;
         out.videoHeight = m.height;
     }
-    out.video.push_back({pos, uint32_t(size), m.key, m.epoch, m.order});
+    RecoveredVideoSample v;
+    v.offset = pos;
+    v.size = uint32_t(size);
+    v.key = m.key;
+    v.time = int64_t(out.video.size()) * int64_t(std::max<uint32_t>(1, layout_.Video().delta));
+    v.epoch = m.epoch;
+    v.order = m.order;
+    out.video.push_back(v);
     out.mediaBytes += size;
     if (kept_) kept_(pos, size);
     ++videoSinceSound_;
@@ -64,6 +71,9 @@ void MediaWalker::KeepSound(uint64_t pos, uint64_t bytes, uint32_t samples, Reco
     c.bytes = uint32_t(bytes);
     c.samples = samples;
     c.firstFrame = uint32_t(out.frameSizes.size());
+    c.track = 0;
+    c.time = soundTime_;
+    soundTime_ += int64_t(samples) * int64_t(std::max<uint32_t>(1, layout_.Sound().delta));
     out.sound.push_back(c);
     out.mediaBytes += bytes;
     if (kept_) kept_(pos, bytes);
@@ -204,6 +214,7 @@ uint64_t MediaWalker::LastNonZero(uint64_t from, uint64_t end) {
 void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out, Kept kept) {
     kept_ = std::move(kept);
     out = RecoveredMedia{};
+    soundTime_ = 0;
     out.dataStart = start;
     out.dataEnd = end;
     haveCache_ = false;

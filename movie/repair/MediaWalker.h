@@ -59,6 +59,7 @@ private:
     uint64_t cachePos_ = 0, cacheEnd_ = 0;
     VideoMatch cache_;
     uint32_t videoSinceSound_ = 0;
+    int64_t soundTime_ = 0;
     Kept kept_;
 };
 

@@ -57,30 +57,37 @@ bool TemplateLayout::Load(const std::string& path, std::string& why) {
     return Build(m, std::move(moov), why);
 }
 
+const SoundLayout TemplateLayout::kNoSound{};
+
 bool TemplateLayout::Build(const Movie& movie, std::vector<uint8_t> moovBytes, std::string& why) {
     movie_ = movie;
     moov_ = std::move(moovBytes);
     video_ = VideoLayout{};
-    sound_ = SoundLayout{};
+    sounds_.clear();
+    timecode_ = TimecodeLayout{};
     if (movie_.fragmented) {
         why = "its samples are in movie fragments";
         return false;
     }
     const int v = FindTrack(movie_, TrackKind::Video);
-    const int s = FindTrack(movie_, TrackKind::Sound);
-    if (v < 0 && s < 0) {
+    if (v >= 0) MapVideo(movie_.tracks[size_t(v)], v);
+    for (size_t i = 0; i < movie_.tracks.size(); ++i) {
+        const Track& t = movie_.tracks[i];
+        if (t.kind == TrackKind::Sound && t.SampleCount() > 0) sounds_.push_back(MapSound(t, int(i)));
+    }
+    if (v < 0 && sounds_.empty()) {
         why = "it has no video or sound track with samples";
         return false;
     }
-    if (v >= 0) MapVideo(movie_.tracks[size_t(v)], v);
-    if (s >= 0) MapSound(movie_.tracks[size_t(s)], s);
     if (video_.family == VideoFamily::Unsupported) {
         why = "its video codec '" + CodecName(video_.codec) + "' is not one cliprepair can find in the media";
         return false;
     }
-    if (sound_.family == SoundFamily::Unsupported) {
-        why = "its sound codec '" + CodecName(sound_.codec) + "' is not one cliprepair can find in the media";
-        return false;
+    for (const SoundLayout& l : sounds_) {
+        if (l.family == SoundFamily::Unsupported) {
+            why = "its sound codec '" + CodecName(l.codec) + "' is not one cliprepair can find in the media";
+            return false;
+        }
     }
     if (video_.timeScale == 0 && v >= 0) {
         why = "its video track has no timing";
@@ -127,8 +134,8 @@ void TemplateLayout::MapVideo(const Track& t, int index) {
     }
 }
 
-void TemplateLayout::MapSound(const Track& t, int index) {
-    SoundLayout& l = sound_;
+SoundLayout TemplateLayout::MapSound(const Track& t, int index) {
+    SoundLayout l;
     l.track = index;
     l.codec = t.codec;
     l.timeScale = t.mediaTimeScale;
@@ -178,55 +185,60 @@ void TemplateLayout::MapSound(const Track& t, int index) {
         if (l.delta == 0 || l.unitFrames % l.delta != 0) l.family = SoundFamily::Unsupported;
         else l.samplesPerUnit = l.unitFrames / l.delta;
     }
+    return l;
 }
 
 void TemplateLayout::MeasureChunks() {
-    struct Placed { uint64_t offset; bool video; uint64_t bytes; };
+    struct Placed { uint64_t offset; int sound; uint64_t bytes; };  // sound: index in sounds_, -1 video
     std::vector<Placed> chunks;
-    std::map<uint32_t, uint64_t> soundSizes;
-    uint64_t soundBytes = 0;
-    for (const int index : {video_.track, sound_.track}) {
-        if (index < 0) continue;
-        const Track& t = movie_.tracks[size_t(index)];
-        const bool video = index == video_.track;
+    const auto place = [&](int trackIndex, int sound) {
+        const Track& t = movie_.tracks[size_t(trackIndex)];
         ChunkInfo c;
         SampleInfo s;
         for (size_t i = 0; i < t.ChunkCount() && t.Chunk(i, c); ++i) {
             uint64_t bytes = 0;
-            if (!video && sound_.unitBytes > 0) {
-                bytes = uint64_t(c.sampleCount) / sound_.samplesPerUnit * sound_.unitBytes;
+            if (sound >= 0 && sounds_[size_t(sound)].unitBytes > 0) {
+                const SoundLayout& l = sounds_[size_t(sound)];
+                bytes = uint64_t(c.sampleCount) / l.samplesPerUnit * l.unitBytes;
             } else {
                 for (uint64_t n = c.firstSample; n < c.firstSample + c.sampleCount && t.Sample(size_t(n), s); ++n)
                     bytes += s.size;
             }
-            chunks.push_back({c.offset, video, bytes});
-            if (!video) {
-                soundBytes += bytes;
-                ++soundSizes[uint32_t(std::min<uint64_t>(bytes, UINT32_MAX))];
-            }
+            chunks.push_back({c.offset, sound, bytes});
         }
-    }
+    };
+    if (video_.track >= 0) place(video_.track, -1);
+    for (size_t i = 0; i < sounds_.size(); ++i) place(sounds_[i].track, int(i));
     std::sort(chunks.begin(), chunks.end(), [](const Placed& a, const Placed& b) { return a.offset < b.offset; });
     uint64_t videoChunks = 0, followedBySound = 0;
     for (size_t i = 0; i < chunks.size(); ++i) {
-        if (!chunks[i].video) continue;
+        if (chunks[i].sound >= 0) continue;
         ++videoChunks;
-        if (i + 1 < chunks.size() && !chunks[i + 1].video) ++followedBySound;
+        if (i + 1 < chunks.size() && chunks[i + 1].sound >= 0) ++followedBySound;
     }
-    interleaved_ = sound_.track >= 0 && video_.track >= 0 && followedBySound * 2 > videoChunks;
+    interleaved_ = !sounds_.empty() && video_.track >= 0 && followedBySound * 2 > videoChunks;
 
-    std::vector<std::pair<uint32_t, uint64_t>> bySize(soundSizes.begin(), soundSizes.end());
-    std::stable_sort(bySize.begin(), bySize.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
-    sound_.chunkBytes.clear();
-    for (const auto& [size, count] : bySize) {
-        (void)count;
-        if (size > 0) sound_.chunkBytes.push_back(size);
-        sound_.largestChunk = std::max(sound_.largestChunk, size);
-    }
-    if (sound_.track >= 0) {
-        const Track& t = movie_.tracks[size_t(sound_.track)];
+    for (size_t k = 0; k < sounds_.size(); ++k) {
+        SoundLayout& l = sounds_[k];
+        std::map<uint32_t, uint64_t> sizes;
+        uint64_t soundBytes = 0;
+        for (const Placed& p : chunks) {
+            if (p.sound != int(k)) continue;
+            soundBytes += p.bytes;
+            ++sizes[uint32_t(std::min<uint64_t>(p.bytes, UINT32_MAX))];
+        }
+        std::vector<std::pair<uint32_t, uint64_t>> bySize(sizes.begin(), sizes.end());
+        std::stable_sort(bySize.begin(), bySize.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+        l.chunkBytes.clear();
+        l.largestChunk = 0;
+        for (const auto& [size, count] : bySize) {
+            (void)count;
+            if (size > 0) l.chunkBytes.push_back(size);
+            l.largestChunk = std::max(l.largestChunk, size);
+        }
+        const Track& t = movie_.tracks[size_t(l.track)];
         if (t.mediaDuration > 0 && t.mediaTimeScale > 0)
-            sound_.bytesPerSecond = double(soundBytes) * t.mediaTimeScale / double(t.mediaDuration);
+            l.bytesPerSecond = double(soundBytes) * t.mediaTimeScale / double(t.mediaDuration);
     }
 }
 
@@ -257,23 +269,22 @@ std::string TemplateLayout::VideoText() const {
            std::to_string(video_.height);
 }
 
-std::string TemplateLayout::SoundText() const {
-    if (sound_.track < 0) return "no sound";
+std::string TemplateLayout::SoundText(size_t index) const {
+    if (index >= sounds_.size()) return "no sound";
+    const SoundLayout& l = sounds_[index];
     std::string kind;
-    switch (sound_.family) {
+    const uint32_t bytesPerSample = l.unitBytes / std::max<uint32_t>(1, l.channels);
+    switch (l.family) {
         case SoundFamily::Pcm:
-            kind = std::to_string(sound_.unitBytes / std::max<uint32_t>(1, sound_.channels) * 8) + "-bit " +
-                   (sound_.isFloat ? "float " : "") + (sound_.unitBytes / std::max<uint32_t>(1, sound_.channels) > 1
-                                                           ? (sound_.bigEndian ? "big-endian " : "little-endian ")
-                                                           : "") +
-                   "PCM";
+            kind = std::to_string(bytesPerSample * 8) + "-bit " + (l.isFloat ? "float " : "") +
+                   (bytesPerSample > 1 ? (l.bigEndian ? "big-endian " : "little-endian ") : "") + "PCM";
             break;
         case SoundFamily::Ima4: kind = "IMA4"; break;
         case SoundFamily::Aac: kind = "AAC"; break;
         default: kind = "sound"; break;
     }
-    return kind + " ('" + CodecName(sound_.codec) + "'), " + std::to_string(sound_.channels) +
-           (sound_.channels == 1 ? " channel, " : " channels, ") + std::to_string(sound_.rate) + " Hz";
+    return kind + " ('" + CodecName(l.codec) + "'), " + std::to_string(l.channels) +
+           (l.channels == 1 ? " channel, " : " channels, ") + std::to_string(l.rate) + " Hz";
 }
 
 }  // namespace movie::repair

@@ -47,6 +47,19 @@ struct SoundLayout {
     std::vector<uint8_t> config;     // esds body (AAC)
 };
 
+// The template's timecode track ('tmcd'): how its one sample counts frames. The repaired clip gets
+// a track of this shape with the recording's own start time, never the template's.
+struct TimecodeLayout {
+    int track = -1;              // index in the template's movie; -1: none
+    uint32_t timeScale = 0;      // the description's time scale and frame duration
+    uint32_t frameDuration = 0;
+    uint8_t frames = 0;          // frames counted per second (24, 25, 30, ...)
+    uint32_t flags = 0;          // 1 drop frame, 2 wraps at 24 hours, 4 negative times, 8 a counter
+    uint32_t sampleSize = 4;     // the sample's bytes (a 32-bit frame number; 8 where it is 64-bit)
+    // The recorder stores its sample ahead of the first video sample, as the media's first bytes.
+    bool sampleAtMediaStart = false;
+};
+
 struct EditShape {
     bool present = false;
     int64_t mediaTime = 0;  // the one segment's start, in media units
@@ -63,24 +76,31 @@ public:
     const Movie& Template() const { return movie_; }
     const std::vector<uint8_t>& MoovBytes() const { return moov_; }
     const VideoLayout& Video() const { return video_; }
-    const SoundLayout& Sound() const { return sound_; }
+    // The sound tracks with samples, in the template's track order; their chunks follow each other
+    // in that order where the recorder interleaves them.
+    const std::vector<SoundLayout>& Sounds() const { return sounds_; }
+    // The first sound track (a layout with track -1 when there is none).
+    const SoundLayout& Sound() const { return sounds_.empty() ? kNoSound : sounds_.front(); }
+    const TimecodeLayout& Timecode() const { return timecode_; }
     EditShape Edits(int track) const;
     // Whether the template's sound chunks follow each video chunk, as a device interleaves them.
     bool Interleaved() const { return interleaved_; }
     // "DV 625/50 ('dvcp') 720x576", "16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz": for messages.
     std::string VideoText() const;
-    std::string SoundText() const;
+    std::string SoundText(size_t index = 0) const;
 
 private:
     void MapVideo(const Track& t, int index);
-    void MapSound(const Track& t, int index);
+    static SoundLayout MapSound(const Track& t, int index);
     void MeasureChunks();
 
     std::string path_;
     Movie movie_;
     std::vector<uint8_t> moov_;
+    static const SoundLayout kNoSound;
     VideoLayout video_;
-    SoundLayout sound_;
+    std::vector<SoundLayout> sounds_;
+    TimecodeLayout timecode_;
     bool interleaved_ = false;
 };
 
