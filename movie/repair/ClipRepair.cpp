@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "movie/repair/MediaWalker.h"
+#include "movie/repair/RecordingTimeline.h"
 #include "movie/repair/recognise/MediaWindow.h"
 #include "movie/repair/recognise/VideoRecognisers.h"
 #include "movie/repair/write/MediaCopier.h"
@@ -162,6 +163,8 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     MediaCopier copier(damagedPath, *out);
     walker.Walk(start, end, end, report.media, [&copier](uint64_t offset, uint64_t bytes) { copier.Add(offset, bytes); });
     written = copier.Finish() && written;
+    std::vector<VideoStamp> stamps = walker.Stamps();
+    RecordingTimeline(layout).Place(report.media, stamps);
     const RecoveredMedia& media = report.media;
     if (window.Failed()) {
         report.message = "cannot read the damaged clip";

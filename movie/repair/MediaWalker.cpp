@@ -6,9 +6,13 @@ namespace movie::repair {
 
 namespace {
 
-// Sound is looked for this far past the largest chunk the template has.
+// A video sample is looked for this far past the longest run of sound the template has.
 constexpr uint64_t kReachSlack = 64u << 10;
 constexpr size_t kAacFramesPerScan = 16;
+// Run sizes of the template tried first for where the next video sample is.
+constexpr size_t kRunTries = 8;
+// A decomposition of a run into chunks of the template's sizes looks this many chunks deep.
+constexpr int kMaxChunksInRun = 24;
 
 bool AllZero(const uint8_t* d, size_t n) {
     for (size_t i = 0; i < n; ++i)
@@ -16,16 +20,26 @@ bool AllZero(const uint8_t* d, size_t n) {
     return true;
 }
 
+double Seconds(uint64_t samples, const SoundLayout& l) {
+    return l.timeScale ? double(samples) * std::max<uint32_t>(1, l.delta) / l.timeScale : 0;
+}
+
 }  // namespace
 
-MediaWalker::MediaWalker(const TemplateLayout& layout, MediaWindow& window) : layout_(layout), w_(window) {
+MediaWalker::MediaWalker(const TemplateLayout& layout, MediaWindow& window)
+    : layout_(layout), sounds_(layout.Sounds()), w_(window), windows_(layout.NewWindows()) {
     if (layout.Video().track >= 0) video_ = MakeVideoRecogniser(layout.Video());
-    const SoundLayout& s = layout.Sound();
-    if (s.track >= 0 && (s.family == SoundFamily::Pcm || s.family == SoundFamily::Ima4))
-        constant_ = std::make_unique<ConstantSound>(s);
-    if (s.track >= 0 && s.family == SoundFamily::Aac) {
-        aac_ = std::make_unique<AacFrameScanner>(s.config);
-        if (!aac_->Ready()) aac_.reset();
+    for (const SoundLayout& s : sounds_) {
+        if (s.family == SoundFamily::Pcm || s.family == SoundFamily::Ima4) {
+            constant_.push_back(std::make_unique<ConstantSound>(s));
+            unitBytesAll_ += s.unitBytes;
+        } else {
+            constant_.push_back(nullptr);
+            if (s.family == SoundFamily::Aac && !aac_) {
+                aac_ = std::make_unique<AacFrameScanner>(s.config);
+                if (!aac_->Ready()) aac_.reset();
+            }
+        }
     }
 }
 
@@ -43,7 +57,7 @@ bool MediaWalker::SampleStartsAt(uint64_t pos, uint64_t end) {
     if (video_) return MatchVideo(pos, end).kind == VideoMatch::Whole;
     std::vector<uint32_t> frames;
     if (aac_) return MeasureAac(pos, end, frames) > 0;
-    return constant_ != nullptr;
+    return !constant_.empty() && constant_.front() != nullptr;
 }
 
 void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, RecoveredMedia& out) {
@@ -56,73 +70,111 @@ void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, Recovered
     v.offset = pos;
     v.size = uint32_t(size);
     v.key = m.key;
-    v.time = int64_t(out.video.size()) * int64_t(std::max<uint32_t>(1, layout_.Video().delta));
-    v.epoch = m.epoch;
-    v.order = m.order;
     out.video.push_back(v);
+    stamps_.push_back(m.stamp);
+    windows_.Video();
+    videoInStretch_ = true;
     out.mediaBytes += size;
     if (kept_) kept_(pos, size);
     ++videoSinceSound_;
 }
 
-void MediaWalker::KeepSound(uint64_t pos, uint64_t bytes, uint32_t samples, RecoveredMedia& out) {
+void MediaWalker::KeepSound(uint64_t pos, const Chunk& chunk, RecoveredMedia& out) {
     RecoveredSoundChunk c;
     c.offset = pos;
-    c.bytes = uint32_t(bytes);
-    c.samples = samples;
+    c.bytes = uint32_t(chunk.bytes);
+    c.samples = chunk.samples;
     c.firstFrame = uint32_t(out.frameSizes.size());
-    c.track = 0;
-    c.time = soundTime_;
-    soundTime_ += int64_t(samples) * int64_t(std::max<uint32_t>(1, layout_.Sound().delta));
+    c.track = chunk.track;
     out.sound.push_back(c);
-    out.mediaBytes += bytes;
-    if (kept_) kept_(pos, bytes);
+    windows_.Sound(size_t(chunk.track), int64_t(chunk.samples) * std::max<uint32_t>(1, sounds_[size_t(chunk.track)].delta));
+    out.mediaBytes += chunk.bytes;
+    if (kept_) kept_(pos, chunk.bytes);
     videoSinceSound_ = 0;
+    lastTrack_ = chunk.track;
 }
 
-void MediaWalker::Skip(uint64_t from, uint64_t to, RecoveredMedia& out) {
+void MediaWalker::Damage(uint64_t from, uint64_t to, RecoveredMedia& out) {
     if (to <= from) return;
+    DamagedStretch d;
+    d.offset = from;
+    d.bytes = to - from;
+    out.damage.push_back(d);
     out.skippedBytes += to - from;
     ++out.skippedStretches;
+    lastTrack_ = -1;  // what follows starts a round of the tracks afresh
+    windows_ = layout_.NewWindows();
+    videoInStretch_ = false;
 }
 
-uint64_t MediaWalker::MeasureConstant(uint64_t pos, uint64_t end, bool afterVideo, uint64_t& next, bool& resync) {
-    const uint32_t unit = constant_->UnitBytes();
-    resync = false;
-    if (!video_) {
-        const uint64_t bytes = constant_->WithoutTrailingZeros(w_, pos, (end - pos) / unit * unit);
-        next = pos + bytes;
-        resync = true;
-        return bytes;
+bool MediaWalker::SplitConstant(uint64_t bytes, std::vector<Chunk>& chunks) const {
+    const size_t tracks = sounds_.size();
+    const auto chunkOf = [this](int t, uint64_t b) {
+        const SoundLayout& l = sounds_[size_t(t)];
+        return Chunk{t, b, uint32_t(b / l.unitBytes * l.samplesPerUnit)};
+    };
+    if (tracks == 1) {
+        if (bytes % sounds_[0].unitBytes != 0) return false;
+        chunks.push_back(chunkOf(0, bytes));
+        return true;
     }
-    // A chunk of a size the template uses, with a video sample right after it.
-    for (uint32_t c : constant_->Candidates()) {
-        if (end - pos < c) continue;
-        if (MatchVideo(pos + c, end).kind != VideoMatch::None) {
-            next = pos + c;
-            return c;
+    // Chunks of the template's sizes, the tracks taking turns in its order.
+    const int first = NextTrack();
+    std::vector<Chunk> path;
+    std::function<bool(uint64_t, int)> fill = [&](uint64_t at, int track) {
+        if (at == bytes) return path.size() % tracks == 0;  // whole rounds
+        if (int(path.size()) >= kMaxChunksInRun) return false;
+        for (uint32_t size : sounds_[size_t(track)].chunkBytes) {
+            if (size == 0 || at + size > bytes) continue;
+            path.push_back(chunkOf(track, size));
+            if (fill(at + size, (track + 1) % int(tracks))) return true;
+            path.pop_back();
         }
+        return false;
+    };
+    if (fill(0, first)) {
+        chunks.insert(chunks.end(), path.begin(), path.end());
+        return true;
     }
-    // Else the bytes up to the next video sample, if that is about as far as a chunk goes.
-    const uint64_t largest = constant_->Largest();
-    const uint64_t reach = std::min(end, pos + largest * 2 + kReachSlack);
-    const uint64_t q = video_->Find(w_, pos + 1, reach, end);
-    if (q < reach) {
-        const uint64_t gap = q - pos;
-        next = q;
-        if (gap <= largest + largest / 2 + unit) return gap / unit * unit;
-        // Farther: sound, then damage (zeros where the recorder wrote nothing).
-        return afterVideo ? constant_->WithoutTrailingZeros(w_, pos, std::min(gap, largest) / unit * unit) : 0;
+    // Else one round of equal length in every track (the recorder's last round, or sizes the
+    // template did not show).
+    if (unitBytesAll_ == 0 || bytes % unitBytesAll_ != 0) return false;
+    const uint64_t units = bytes / unitBytesAll_;
+    for (size_t i = 0; i < tracks; ++i) {
+        const int t = int((size_t(first) + i) % tracks);
+        chunks.push_back(chunkOf(t, units * sounds_[size_t(t)].unitBytes));
     }
-    // Nothing recognisable in reach: the chunk after the last video sample, up to the cut.
-    resync = true;
-    if (!afterVideo) {
-        next = pos;
-        return 0;
+    return true;
+}
+
+bool MediaWalker::SoundRun(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks, std::vector<uint32_t>& aacFrames,
+                           bool inOrder) {
+    chunks.clear();
+    aacFrames.clear();
+    if (to <= pos) return true;
+    if (sounds_.empty()) return false;
+    const uint64_t bytes = to - pos;
+    // However the run is cut into chunks, no track holds much more sound than the template's runs.
+    const double frame = layout_.Video().timeScale
+                             ? double(std::max<uint32_t>(1, layout_.Video().delta)) / layout_.Video().timeScale
+                             : 0.04;
+    const double longest = layout_.LongestRun() * 1.1 + frame + 0.01;
+    if (aac_) {
+        const uint64_t measured = MeasureAac(pos, to, aacFrames);
+        if (measured != bytes) return false;
+        chunks.push_back({0, bytes, uint32_t(aacFrames.size())});
+    } else if (constant_.front() == nullptr || !SplitConstant(bytes, chunks)) {
+        return false;
     }
-    const uint64_t bytes = constant_->WithoutTrailingZeros(w_, pos, std::min(end - pos, largest) / unit * unit);
-    next = pos + bytes;
-    return bytes;
+    std::vector<uint64_t> samples(sounds_.size(), 0);
+    for (const Chunk& c : chunks) samples[size_t(c.track)] += c.samples;
+    for (size_t t = 0; t < sounds_.size(); ++t)
+        if (Seconds(samples[t], sounds_[t]) > longest) return false;
+    if (!inOrder || !layout_.InterleavedByTime()) return true;
+    InterleaveWindows trial = windows_;
+    for (const Chunk& c : chunks)
+        trial.Sound(size_t(c.track), int64_t(c.samples) * std::max<uint32_t>(1, sounds_[size_t(c.track)].delta));
+    return trial.Video();
 }
 
 uint64_t MediaWalker::MeasureAac(uint64_t pos, uint64_t end, std::vector<uint32_t>& frames) {
@@ -147,18 +199,93 @@ uint64_t MediaWalker::MeasureAac(uint64_t pos, uint64_t end, std::vector<uint32_
     return p - pos;
 }
 
+uint64_t MediaWalker::LongestRunBytes() const {
+    uint64_t longest = 0;
+    for (uint64_t r : layout_.RunBytes()) longest = std::max(longest, r);
+    for (const auto& c : constant_)
+        if (c) longest = std::max<uint64_t>(longest, c->Largest());
+    return longest;
+}
+
+uint64_t MediaWalker::NextVideoInReach(uint64_t pos, uint64_t end) {
+    const std::vector<uint64_t>& runs = layout_.RunBytes();
+    for (size_t i = 0; i < runs.size() && i < kRunTries; ++i)
+        if (runs[i] > 0 && runs[i] < end - pos && MatchVideo(pos + runs[i], end).kind != VideoMatch::None)
+            return pos + runs[i];
+    const uint64_t reach = std::min(end, pos + LongestRunBytes() * 2 + kReachSlack);
+    const uint64_t q = video_->Find(w_, pos + 1, reach, end);
+    return q < reach ? q : end;
+}
+
+uint64_t MediaWalker::SoundBeforeCut(uint64_t pos, uint64_t end, std::vector<Chunk>& chunks,
+                                     std::vector<uint32_t>& aacFrames) {
+    chunks.clear();
+    aacFrames.clear();
+    if (sounds_.empty()) return 0;
+    if (aac_) {
+        const uint64_t bytes = MeasureAac(pos, end, aacFrames);
+        if (bytes > 0) chunks.push_back({0, bytes, uint32_t(aacFrames.size())});
+        return bytes;
+    }
+    // As much as one run holds at most; what the cut leaves of a unit, and zeros after the sound
+    // (a preallocated tail), are not sound.
+    const int t = NextTrack();
+    const ConstantSound* c = constant_[size_t(t)].get();
+    if (!c) return 0;
+    const uint64_t most = LongestRunBytes();
+    const uint64_t bytes = c->WithoutTrailingZeros(w_, pos, std::min(end - pos, most) / c->UnitBytes() * c->UnitBytes());
+    if (bytes == 0) return 0;
+    if (sounds_.size() == 1) {
+        chunks.push_back({0, bytes, uint32_t(bytes / c->UnitBytes() * c->SamplesPerUnit())});
+        return bytes;
+    }
+    // Several tracks: the chunks of the template's sizes that fit, in turn; a chunk cut short is lost.
+    uint64_t at = 0;
+    for (int track = t; int(chunks.size()) < kMaxChunksInRun; track = (track + 1) % int(sounds_.size())) {
+        const SoundLayout& l = sounds_[size_t(track)];
+        const uint64_t size = l.chunkBytes.empty() ? 0 : l.chunkBytes.front();
+        if (size == 0 || at + size > bytes) break;
+        chunks.push_back({track, size, uint32_t(size / l.unitBytes * l.samplesPerUnit)});
+        at += size;
+    }
+    return at;
+}
+
+uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks) {
+    chunks.clear();
+    if (aac_ || constant_.empty() || !constant_.front()) return 0;
+    std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
+    for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
+    std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    const size_t probe = 256;
+    for (uint64_t size : sizes) {
+        if (size == 0 || size + probe > to - pos) continue;
+        const uint8_t* after = w_.Get(pos + size, probe);
+        if (!after || !AllZero(after, probe)) continue;
+        const uint8_t* last = w_.Get(pos + size - 4, 4);
+        if (!last || AllZero(last, 4)) continue;
+        std::vector<Chunk> split;
+        if (SplitConstant(size, split)) {
+            chunks = std::move(split);
+            return size;
+        }
+    }
+    return 0;
+}
+
 bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out) {
+    const ConstantSound* constant = constant_.empty() ? nullptr : constant_.front().get();
     // Zeros at the end longer than any chunk are where the recorder wrote nothing.
     const uint64_t end = pos + span;
     uint64_t used = LastNonZero(pos, end) - pos;
-    if (!constant_ || end - (pos + used) <= constant_->Largest()) used = span;
+    if (!constant || end - (pos + used) <= constant->Largest()) used = span;
     uint64_t sound = 0, rest = 0;
-    if (constant_) {
+    if (constant) {
         const bool expect = layout_.Interleaved() && videoSinceSound_ + 1 >= layout_.Video().samplesPerChunk;
         // At the cut the sound may end in a partial unit: try each way of leaving one off.
-        const uint32_t tries = cutTail ? constant_->UnitBytes() : 1;
+        const uint32_t tries = cutTail ? constant->UnitBytes() : 1;
         for (uint32_t r = 0; r < tries && r < used; ++r) {
-            const uint64_t s = constant_->SoundAtEnd(w_, pos, used - r, expect && !cutTail);
+            const uint64_t s = constant_.front()->SoundAtEnd(w_, pos, used - r, expect && !cutTail);
             if (s > sound) {
                 sound = s;
                 rest = r;
@@ -172,28 +299,28 @@ bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool 
     m.size = video;
     KeepVideo(pos, video, m, out);
     if (sound > 0)
-        KeepSound(pos + video, sound, uint32_t(sound / constant_->UnitBytes() * constant_->SamplesPerUnit()), out);
+        KeepSound(pos + video, {0, sound, uint32_t(sound / constant->UnitBytes() * constant->SamplesPerUnit())}, out);
     out.cutOffBytes += rest;
-    Skip(pos + used, end, out);
+    if (end > pos + used) {
+        out.skippedBytes += end - (pos + used);
+        ++out.skippedStretches;
+    }
     return true;
 }
 
 uint64_t MediaWalker::FindConfirmed(uint64_t from, uint64_t end) {
+    std::vector<Chunk> chunks;
+    std::vector<uint32_t> frames;
     for (uint64_t q = video_->Find(w_, from, end, end); q < end; q = video_->Find(w_, q + 1, end, end)) {
         const VideoMatch m = MatchVideo(q, end);
         if (m.kind != VideoMatch::Whole) continue;
         const uint64_t p = q + m.size;
         if (p >= end || MatchVideo(p, end).kind != VideoMatch::None) return q;
-        if (constant_) {
-            // Only a chunk of a size the template uses: any video start within reach would be
-            // found in random bytes too often.
-            for (uint32_t c : constant_->Candidates())
-                if (end - p <= c || MatchVideo(p + c, end).kind != VideoMatch::None) return q;
-        } else if (aac_) {
-            std::vector<uint32_t> frames;
-            const uint64_t bytes = MeasureAac(p, end, frames);
-            if (bytes > 0 && (p + bytes >= end || MatchVideo(p + bytes, end).kind != VideoMatch::None)) return q;
-        }
+        if (sounds_.empty()) continue;
+        // Only sound the recorder could have stored: any video start within reach would be found
+        // in random bytes too often.
+        const uint64_t r = NextVideoInReach(p, end);
+        if (r < end ? SoundRun(p, r, chunks, frames, false) : end - p <= LongestRunBytes()) return q;
     }
     return end;
 }
@@ -211,80 +338,104 @@ uint64_t MediaWalker::LastNonZero(uint64_t from, uint64_t end) {
     return from;
 }
 
+uint64_t MediaWalker::TakeTimecodeSample(uint64_t pos, uint64_t end, RecoveredMedia& out) {
+    const TimecodeLayout& t = layout_.Timecode();
+    const uint32_t n = t.sampleSize;
+    if (t.track < 0 || !t.sampleAtMediaStart || (n != 4 && n != 8) || end - pos <= n) return pos;
+    if (SampleStartsAt(pos, end) || !SampleStartsAt(pos + n, end)) return pos;
+    const uint8_t* d = w_.Get(pos, n);
+    if (!d) return pos;
+    int64_t value = 0;
+    for (uint32_t i = 0; i < n; ++i) value = (value << 8) | d[i];
+    // A start within a day of frames, as a timecode track counts them.
+    const int64_t day = int64_t(std::max<uint8_t>(t.frames, 1)) * 86400;
+    if (value < 0 || value >= day) return pos;
+    out.timecode.found = true;
+    out.timecode.frameNumber = value;
+    out.timecode.source = "the recorder's timecode sample";
+    out.mediaBytes += n;
+    return pos + n;
+}
+
 void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out, Kept kept) {
     kept_ = std::move(kept);
     out = RecoveredMedia{};
-    soundTime_ = 0;
+    stamps_.clear();
     out.dataStart = start;
     out.dataEnd = end;
     haveCache_ = false;
-    uint64_t pos = start;
-    bool afterVideo = false;
+    lastTrack_ = -1;
+    videoSinceSound_ = 0;
+    videoInStretch_ = false;
+    windows_ = layout_.NewWindows();
+    uint64_t pos = TakeTimecodeSample(start, end, out);
+    std::vector<Chunk> chunks;
+    std::vector<uint32_t> frames;
+    const auto keepRun = [&](uint64_t at) {
+        for (const Chunk& c : chunks) {
+            KeepSound(at, c, out);
+            if (aac_) out.frameSizes.insert(out.frameSizes.end(), frames.begin(), frames.end());
+            at += c.bytes;
+        }
+        return at;
+    };
     while (pos < end && pos < stopAt && !w_.Failed()) {
-        if (video_) {
-            const VideoMatch m = MatchVideo(pos, end);
-            if (m.kind == VideoMatch::Whole) {
-                if (m.openEnded) KeepOpenEnded(pos, m.size, m, false, out);
-                else KeepVideo(pos, m.size, m, out);
-                pos += m.size;
-                afterVideo = true;
-                continue;
+        if (!video_) {
+            // Sound alone, one track: all of it up to the cut (nothing to find the way back by after
+            // damage without video).
+            if (aac_) {
+                const uint64_t bytes = MeasureAac(pos, end, frames);
+                if (bytes > 0) chunks = {{0, bytes, uint32_t(frames.size())}};
+            } else if (const ConstantSound* c = constant_.front().get()) {
+                const uint64_t bytes = c->WithoutTrailingZeros(w_, pos, (end - pos) / c->UnitBytes() * c->UnitBytes());
+                if (bytes > 0) chunks = {{0, bytes, uint32_t(bytes / c->UnitBytes() * c->SamplesPerUnit())}};
             }
-            if (m.kind == VideoMatch::CutOff && m.openEnded && stopAt >= end &&
-                KeepOpenEnded(pos, end - pos, m, true, out)) {
-                pos = end;
-                break;
-            }
-            if (m.kind == VideoMatch::CutOff) {
-                // A sample starts here but does not end: damaged, if a whole one follows; else the
-                // last (a start inside it that is cut off too, such as its second field, is part of it).
-                const uint64_t next = FindConfirmed(pos + 1, end);
-                if (next < end) {
-                    Skip(pos, next, out);
-                    pos = next;
-                    afterVideo = false;
-                    continue;
-                }
-                break;
-            }
+            pos = keepRun(pos);
+            break;
         }
-        if (constant_) {
-            uint64_t next = pos;
-            bool resync = false;
-            const uint64_t bytes = MeasureConstant(pos, end, afterVideo, next, resync);
-            if (bytes > 0) {
-                KeepSound(pos, bytes, uint32_t(bytes / constant_->UnitBytes() * constant_->SamplesPerUnit()), out);
-                if (!resync) {
-                    Skip(pos + bytes, next, out);
-                    pos = next;
-                    afterVideo = false;
-                    continue;
-                }
-                pos += bytes;
-            } else if (!resync && next > pos) {
-                Skip(pos, next, out);
-                pos = next;
-                afterVideo = false;
-                continue;
-            }
-        } else if (aac_) {
-            std::vector<uint32_t> frames;
-            const uint64_t bytes = MeasureAac(pos, end, frames);
-            if (bytes > 0) {
-                KeepSound(pos, bytes, uint32_t(frames.size()), out);
-                out.frameSizes.insert(out.frameSizes.end(), frames.begin(), frames.end());
-                pos += bytes;
-                afterVideo = false;
-                continue;
-            }
+        const VideoMatch m = MatchVideo(pos, end);
+        if (m.kind == VideoMatch::Whole) {
+            if (m.openEnded) KeepOpenEnded(pos, m.size, m, false, out);
+            else KeepVideo(pos, m.size, m, out);
+            pos += m.size;
+            continue;
         }
-        if (pos >= end || pos >= stopAt) break;
-        // Nothing recognisable here: on to the next video sample.
-        const uint64_t next = video_ ? FindConfirmed(pos + 1, end) : end;
-        if (next >= end) break;
-        Skip(pos, next, out);
+        if (m.kind == VideoMatch::CutOff && m.openEnded && stopAt >= end && KeepOpenEnded(pos, end - pos, m, true, out)) {
+            pos = end;
+            break;
+        }
+        if (m.kind == VideoMatch::CutOff) {
+            // A sample starts here but does not end: damaged, if a whole one follows; else the
+            // last (a start inside it that is cut off too, such as its second field, is part of it).
+            const uint64_t next = FindConfirmed(pos + 1, end);
+            if (next >= end) break;
+            Damage(pos, next, out);
+            pos = next;
+            continue;
+        }
+        // Between video samples: the sound of every track, or damage. Sound comes after a video
+        // sample (or first, where the recorder starts with it): bytes before any video that are
+        // no video sample are damage up to the first sample that is one.
+        const bool soundDue = videoInStretch_ || (pos == start && layout_.StartsWithSound());
+        const uint64_t q = soundDue ? NextVideoInReach(pos, end) : end;
+        if (q < end && SoundRun(pos, q, chunks, frames, true)) {
+            pos = keepRun(pos);
+            continue;
+        }
+        const uint64_t next = FindConfirmed(pos + 1, end);
+        if (next >= end) {
+            // No whole video sample follows: the sound before the cut.
+            if (!soundDue || SoundBeforeCut(pos, end, chunks, frames) == 0) break;
+            pos = keepRun(pos);
+            continue;
+        }
+        if (soundDue && SoundRun(pos, next, chunks, frames, true)) {
+            pos = keepRun(pos);
+            continue;
+        }
+        if (soundDue && SoundBeforeZeros(pos, next, chunks) > 0) pos = keepRun(pos);
+        Damage(pos, next, out);
         pos = next;
-        afterVideo = false;
     }
     if (pos < end && pos < stopAt) {
         // The rest holds no whole sample: the last one, cut off, then zeros.
@@ -300,11 +451,12 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
 }
 
 double MediaWalker::OtherByteOrderFit(const RecoveredMedia& media) {
-    if (!constant_) return 0;
     double sum = 0;
     int n = 0;
     for (size_t i = 0; i < media.sound.size() && n < 8; ++i) {
-        const double f = constant_->OtherByteOrderFit(w_, media.sound[i].offset, media.sound[i].bytes);
+        const ConstantSound* c = constant_[size_t(media.sound[i].track)].get();
+        if (!c) continue;
+        const double f = c->OtherByteOrderFit(w_, media.sound[i].offset, media.sound[i].bytes);
         if (f > 0) {
             sum += f;
             ++n;

@@ -81,7 +81,9 @@ TEST_P(RepairDamagedClip, BringsBackEveryWholeFrameBeforeTheDamage) {
     const Layout o = ReadLayout(original);
     ASSERT_GT(o.video.size(), 30u);
     const bool mpeg4 = std::string(pair.name).rfind("mpeg4", 0) == 0;
-    uint32_t videoDelta = o.movie.tracks[size_t(movie::FindTrack(o.movie, movie::TrackKind::Video))].stts[0].delta;
+    const movie::Track& videoTrack = o.movie.tracks[size_t(movie::FindTrack(o.movie, movie::TrackKind::Video))];
+    uint32_t videoDelta = videoTrack.stts[0].delta;
+    const bool reordering = mpeg4 || std::string(pair.name).rfind("h264", 0) == 0;
 
     for (const Damage& d : Damages(o)) {
         SCOPED_TRACE(std::string(pair.name) + ": " + d.name);
@@ -101,10 +103,20 @@ TEST_P(RepairDamagedClip, BringsBackEveryWholeFrameBeforeTheDamage) {
             << "only the repaired clip is added";
 
         // Expected: each whole video frame before the cut and outside the zeros (an MPEG-4 frame's
-        // end shows only by the sound that follows it), and the sound up to the last of them.
+        // end shows only by the sound that follows it), but for H.264 and MPEG-4 none after the
+        // zeros before the next key frame (they refer to frames that are lost); and the sound up
+        // to the last of them.
         std::vector<Piece> frames, sound;
-        for (const Piece& v : o.video)
-            if (v.offset + v.size + (mpeg4 ? 68 : 0) <= d.cut && !Spoiled(v, d)) frames.push_back(v);
+        bool waitForKey = false;
+        for (size_t i = 0; i < o.video.size(); ++i) {
+            const Piece& v = o.video[i];
+            if (reordering && d.zeroTo > 0 && v.offset >= d.zeroTo && !waitForKey && (i == 0 || o.video[i - 1].offset < d.zeroTo))
+                waitForKey = true;
+            movie::SampleInfo info;
+            videoTrack.Sample(i, info);
+            if (waitForKey && info.keyFrame) waitForKey = false;
+            if (v.offset + v.size + (mpeg4 ? 68 : 0) <= d.cut && !Spoiled(v, d) && !waitForKey) frames.push_back(v);
+        }
         for (const Piece& s : o.sound)
             if (!Spoiled(s, d) && s.offset < d.cut) sound.push_back(s);
         ASSERT_FALSE(frames.empty());

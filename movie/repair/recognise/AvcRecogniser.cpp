@@ -61,12 +61,15 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         if (!sawSlice) return m;
         m.kind = VideoMatch::Whole;
         m.size = p - pos;
-        m.idr = first.type == 5;
-        m.key = m.idr;
-        m.refIdc = first.refIdc;
+        VideoStamp& t = m.stamp;
+        t.idr = first.type == 5;
+        m.key = t.idr;
+        t.refIdc = first.refIdc;
         const AvcSps* sps = params_.SpsOfPps(first.ppsId);
-        m.pocBits = first.hasPoc && sps ? uint8_t(sps->log2MaxPocLsb) : 0;
-        m.pocLsb = first.pocLsb;
+        t.pocBits = first.hasPoc && sps ? uint8_t(sps->log2MaxPocLsb) : 0;
+        t.pocLsb = first.pocLsb;
+        t.frameNum = first.frameNum;
+        t.frameNumBits = sps ? uint8_t(sps->log2MaxFrameNum) : 0;
         return m;
     };
     auto cut = [&]() {
@@ -125,34 +128,6 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         p += prefix + length;
     }
     return m;  // thousands of NAL units without a picture's end: not this stream
-}
-
-// Picture order count (type 0): the most significant part follows the least significant part's
-// wrap-arounds from one reference picture to the next and restarts at each IDR picture.
-void AvcRecogniser::Keep(VideoMatch& m) {
-    if (m.idr || first_) {
-        if (!first_) ++epoch_;
-        first_ = false;
-        prevMsb_ = 0;
-        prevLsb_ = 0;
-        decodeIndex_ = 0;
-    }
-    m.epoch = epoch_;
-    if (m.pocBits == 0) {
-        m.order = decodeIndex_++;
-        return;
-    }
-    const int64_t maxLsb = int64_t(1) << m.pocBits;
-    const int64_t lsb = m.pocLsb, prev = prevLsb_;
-    int64_t msb = prevMsb_;
-    if (lsb < prev && prev - lsb >= maxLsb / 2) msb += maxLsb;
-    else if (lsb > prev && lsb - prev > maxLsb / 2) msb -= maxLsb;
-    m.order = msb + lsb;
-    ++decodeIndex_;
-    if (m.refIdc != 0) {
-        prevMsb_ = msb;
-        prevLsb_ = uint32_t(lsb);
-    }
 }
 
 }  // namespace movie::repair

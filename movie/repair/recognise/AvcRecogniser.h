@@ -1,8 +1,8 @@
 // H.264 samples ('avc1'): NAL units behind the length prefix the template's 'avcC' gives, one
 // access unit per sample. An access unit ends where the next begins (a delimiter, parameter set,
 // SEI or the first slice of another picture) or where the bytes stop being NAL units of the
-// stream; slice headers are checked against the parameter sets. IDR pictures are key frames, and
-// the picture order counts give each sample's place in presentation order.
+// stream; slice headers are checked against the parameter sets. IDR pictures are key frames; each
+// sample is stamped with its picture order count and frame number.
 #pragma once
 
 #include "movie/repair/recognise/AvcParameters.h"
@@ -14,7 +14,6 @@ class AvcRecogniser : public VideoRecogniser {
 public:
     explicit AvcRecogniser(const VideoLayout& layout);
     VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) override;
-    void Keep(VideoMatch& m) override;
 
 protected:
     size_t ProbeBytes() const override { return size_t(params_.LengthSize()) + 1; }
@@ -28,12 +27,6 @@ private:
     AvcParameters params_;
     bool ready_;
     uint64_t nalLimit_, sampleLimit_;
-    // Picture order state across kept samples.
-    uint32_t epoch_ = 0;
-    bool first_ = true;
-    int64_t prevMsb_ = 0;
-    uint32_t prevLsb_ = 0;
-    int64_t decodeIndex_ = 0;
 };
 
 }  // namespace movie::repair

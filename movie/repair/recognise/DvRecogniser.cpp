@@ -26,6 +26,36 @@ bool SequenceStart(const uint8_t* b, uint32_t sequence, uint32_t channel) {
     return true;
 }
 
+// Two BCD digits under `mask`; false when either is no decimal digit or the value passes `limit`.
+bool Bcd(uint8_t byte, uint8_t mask, uint8_t limit, uint8_t& value) {
+    const uint8_t b = byte & mask, tens = b >> 4, units = b & 0x0F;
+    value = uint8_t(tens * 10 + units);
+    return tens <= 9 && units <= 9 && value < limit;
+}
+
+// The time code pack (0x13) of a frame's subcode, as recorders write it into the SSYBs of the
+// first sequence's two subcode blocks; unwritten packs are all ones.
+bool SubcodeTimecode(const uint8_t* firstBlocks, VideoStamp& stamp) {
+    for (int block = 1; block <= 2; ++block) {
+        for (int ssyb = 0; ssyb < 6; ++ssyb) {
+            const uint8_t* pack = firstBlocks + block * kBlock + 3 + ssyb * 8 + 3;
+            if (pack[0] != 0x13) continue;
+            uint8_t frames, seconds, minutes, hours;
+            if (!Bcd(pack[1], 0x3F, 30, frames) || !Bcd(pack[2], 0x7F, 60, seconds) ||
+                !Bcd(pack[3], 0x7F, 60, minutes) || !Bcd(pack[4], 0x3F, 24, hours))
+                continue;
+            stamp.hasTimecode = true;
+            stamp.dropFrame = pack[1] & 0x40;
+            stamp.hours = hours;
+            stamp.minutes = minutes;
+            stamp.seconds = seconds;
+            stamp.frames = frames;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 DvRecogniser::DvRecogniser(const VideoLayout& layout)
@@ -43,18 +73,26 @@ VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         if (b && available >= 4 && MayStart(b)) m.kind = VideoMatch::CutOff;
         return m;
     }
-    // Only the blocks looked at are read: the walk passes over most of a frame's bytes unread.
-    const uint8_t* b = w.Get(pos, 8 * kBlock, 8 * kBlock);
+    const uint8_t* b = w.Get(pos, 8 * kBlock, MediaWindow::kScan);
     if (!b || !MayStart(b) || !SequenceStart(b, 0, 0)) return m;
     if (available < frameBytes_) {
         m.kind = VideoMatch::CutOff;
         return m;
     }
-    // The last sequence of the last channel starts as every sequence does, and the frame's last
-    // block is that sequence's last video block: a frame cut short or zeroed at its end fails here.
+    SubcodeTimecode(b, m.stamp);
+    // Every sequence of every channel starts as a sequence does, and the frame's last block is the
+    // last sequence's last video block: a frame cut short, or zeroed or overwritten over more than
+    // a sequence's 12000 bytes anywhere, fails here.
+    // A frame that starts here but is not whole is a damaged (or cut-off) sample.
+    m.kind = VideoMatch::CutOff;
     const uint32_t lastSequence = sequences_ - 1, lastChannel = channels_ - 1;
-    const uint8_t* last = w.Get(pos + frameBytes_ - kSequenceBytes, 8 * kBlock, 8 * kBlock);
-    if (!last || !SequenceStart(last, lastSequence, lastChannel)) return m;
+    for (uint32_t channel = 0; channel < channels_; ++channel) {
+        for (uint32_t sequence = channel == 0 ? 1 : 0; sequence < sequences_; ++sequence) {
+            const uint64_t at = pos + (uint64_t(channel) * sequences_ + sequence) * kSequenceBytes;
+            const uint8_t* start = w.Get(at, 8 * kBlock, MediaWindow::kScan);
+            if (!start || !SequenceStart(start, sequence, channel)) return m;
+        }
+    }
     const uint8_t* tail = w.Get(pos + frameBytes_ - kBlock, 4, 4);
     if (!tail || !BlockIs(tail, kVideo, lastSequence, lastChannel, 134)) return m;
     m.kind = VideoMatch::Whole;

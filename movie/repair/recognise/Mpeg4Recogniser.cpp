@@ -18,7 +18,17 @@ bool OpensSample(uint8_t code) {
 
 // The video object layer header: the bits of vop_time_increment and, for rectangular shapes,
 // the picture size. False when it does not parse.
-bool ParseVol(const uint8_t* p, size_t n, int& timeBits, uint32_t& width, uint32_t& height) {
+// A GOV header's time code as the second of the day it names; false when it does not check out.
+bool GovSecond(const uint8_t* p, uint32_t& second) {
+    BitReader r(p, 3);
+    const uint32_t hours = r.Bits(5), minutes = r.Bits(6);
+    const bool marker = r.Bit();
+    const uint32_t seconds = r.Bits(6);
+    second = (hours * 60 + minutes) * 60 + seconds;
+    return hours < 24 && minutes < 60 && marker && seconds < 60;
+}
+
+bool ParseVol(const uint8_t* p, size_t n, int& timeBits, uint32_t& width, uint32_t& height, uint32_t* resolutionOut = nullptr) {
     BitReader r(p, n);
     r.Skip(1);  // random accessible
     r.Skip(8);  // object type
@@ -39,6 +49,7 @@ bool ParseVol(const uint8_t* p, size_t n, int& timeBits, uint32_t& width, uint32
     if (!r.Bit() || resolution == 0) return false;
     timeBits = 1;
     while ((1u << timeBits) < resolution) ++timeBits;
+    if (resolutionOut) *resolutionOut = resolution;
     if (r.Bit()) r.Skip(size_t(timeBits));  // fixed rate
     if (shape == 0) {
         if (!r.Bit()) return false;
@@ -59,7 +70,7 @@ Mpeg4Recogniser::Mpeg4Recogniser(const VideoLayout& layout)
     if (!ParseEsds(layout.config, objectType, info)) return;
     for (size_t i = 0; i + 4 < info.size(); ++i) {
         if (info[i] == 0 && info[i + 1] == 0 && info[i + 2] == 1 && info[i + 3] >= 0x20 && info[i + 3] <= 0x2F) {
-            if (!ParseVol(info.data() + i + 4, info.size() - i - 4, timeBits_, width_, height_)) timeBits_ = 0;
+            if (!ParseVol(info.data() + i + 4, info.size() - i - 4, timeBits_, width_, height_, &resolution_)) timeBits_ = 0;
             break;
         }
     }
@@ -67,18 +78,23 @@ Mpeg4Recogniser::Mpeg4Recogniser(const VideoLayout& layout)
 
 bool Mpeg4Recogniser::MayStart(const uint8_t* p) const { return p[0] == 0 && p[1] == 0 && p[2] == 1 && OpensSample(p[3]); }
 
-bool Mpeg4Recogniser::VopHeader(MediaWindow& w, uint64_t pos, uint64_t end, int& type) const {
+bool Mpeg4Recogniser::VopHeader(MediaWindow& w, uint64_t pos, uint64_t end, VideoStamp& stamp) const {
     const size_t n = size_t(std::min<uint64_t>(end - pos, 16));
     const uint8_t* p = w.Get(pos, n);
     if (!p || n < 5) return false;
     BitReader r(p + 4, n - 4);
-    type = int(r.Bits(2));
+    const uint32_t type = r.Bits(2);
     if (type == 3) return false;  // sprite VOPs are not recorded by cameras
+    stamp.vopType = uint8_t(type);
     if (timeBits_ == 0) return r.Ok();
-    for (int seconds = 0; r.Bit(); ++seconds)
+    uint32_t seconds = 0;
+    for (; r.Bit(); ++seconds)
         if (seconds > 60 || !r.Ok()) return false;
     if (!r.Bit()) return false;
-    r.Skip(size_t(timeBits_));
+    stamp.vopSeconds = seconds;
+    stamp.vopIncrement = r.Bits(timeBits_);
+    stamp.resolution = resolution_;
+    stamp.hasVopTime = resolution_ > 0 && stamp.vopIncrement < resolution_;
     return r.Bit() && r.Ok();
 }
 
@@ -89,15 +105,12 @@ bool Mpeg4Recogniser::OpensSampleAt(MediaWindow& w, uint64_t pos, uint64_t end) 
     if (!p || !MayStart(p)) return false;
     const uint8_t code = p[3];
     if (code == kVopStart) {
-        int type;
-        return VopHeader(w, pos, end, type);
+        VideoStamp stamp;
+        return VopHeader(w, pos, end, stamp);
     }
     if (code == kGovStart) {
-        if (n < 7) return false;
-        BitReader r(p + 4, 3);
-        const uint32_t hours = r.Bits(5), minutes = r.Bits(6);
-        const bool marker = r.Bit();
-        return hours < 24 && minutes < 60 && marker && r.Bits(6) < 60;
+        uint32_t second = 0;
+        return n >= 7 && GovSecond(p + 4, second);
     }
     if (code >= 0x20) {  // a video object layer
         int bits = 0;
@@ -152,6 +165,8 @@ VideoMatch Mpeg4Recogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         const uint8_t* s = w.Get(vop, 4);
         if (!s) return m;
         if (s[3] == kVopStart) break;
+        if (s[3] == kGovStart && end - vop >= 7)
+            if (const uint8_t* g = w.Get(vop + 4, 3)) m.stamp.hasGov = GovSecond(g, m.stamp.govSecond);
         if (codes == 16) return m;
         vop = NextStartCode(w, vop + 4, std::min(end, vop + 65536));
         if (vop + 5 > end) {
@@ -159,8 +174,7 @@ VideoMatch Mpeg4Recogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
             return m;
         }
     }
-    int type = 0;
-    if (!VopHeader(w, vop, end, type)) return m;
+    if (!VopHeader(w, vop, end, m.stamp)) return m;
     const uint64_t next = NextSampleStart(w, vop + 4, end);
     if (next >= end) {
         m.kind = VideoMatch::CutOff;
@@ -168,7 +182,7 @@ VideoMatch Mpeg4Recogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
     }
     m.kind = VideoMatch::Whole;
     m.size = next - pos;
-    m.key = type == 0;
+    m.key = m.stamp.vopType == 0;
     m.width = width_;
     m.height = height_;
     return m;

@@ -20,8 +20,9 @@ protected:
     bool MayStart(const uint8_t* p) const override;
 
 private:
-    // Whether the VOP header after a start code at `pos` checks out (its coding type in `type`).
-    bool VopHeader(MediaWindow& w, uint64_t pos, uint64_t end, int& type) const;
+    // Whether the VOP header after a start code at `pos` checks out; its coding type and time go
+    // into `stamp`.
+    bool VopHeader(MediaWindow& w, uint64_t pos, uint64_t end, VideoStamp& stamp) const;
     // Whether a start code at `pos` opens a sample, its header checked: sound stored between
     // samples may hold 00 00 01 by chance.
     bool OpensSampleAt(MediaWindow& w, uint64_t pos, uint64_t end) const;
@@ -31,6 +32,7 @@ private:
     uint64_t NextSampleStart(MediaWindow& w, uint64_t from, uint64_t end) const;
 
     int timeBits_ = 0;  // bits of vop_time_increment; 0 when the layer is unknown
+    uint32_t resolution_ = 0;  // vop_time_increment_resolution
     uint32_t width_ = 0, height_ = 0;
     uint64_t limit_;
 };

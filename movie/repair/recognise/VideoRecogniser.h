@@ -7,6 +7,7 @@
 #include <string>
 
 #include "movie/repair/recognise/MediaWindow.h"
+#include "movie/repair/recognise/VideoStamp.h"
 #include "movie/repair/template/TemplateLayout.h"
 
 namespace movie::repair {
@@ -25,14 +26,8 @@ struct VideoMatch {
     bool openEnded = false;
     // The picture size the bitstream gives (0 where it gives none).
     uint32_t width = 0, height = 0;
-    // H.264 picture order, filled in by Keep: samples of one epoch (from an IDR picture on) are
-    // presented in `order`.
-    bool idr = false;
-    uint8_t refIdc = 0;
-    uint32_t pocLsb = 0;
-    uint8_t pocBits = 0;  // bits of pocLsb; 0 where the stream gives no order (then decode order holds)
-    int64_t order = 0;
-    uint32_t epoch = 0;
+    // What the sample's bytes say about its time.
+    VideoStamp stamp;
 };
 
 class VideoRecogniser {
@@ -42,7 +37,7 @@ public:
     virtual VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) = 0;
     // The first position in [from, limit) where a sample starts (Whole or CutOff); `limit` if none.
     uint64_t Find(MediaWindow& w, uint64_t from, uint64_t limit, uint64_t end);
-    // Records a sample the walk keeps, in file order (the H.264 picture order needs them all).
+    // Records a sample the walk keeps, in file order (MPEG-4 headers carry over to later samples).
     virtual void Keep(VideoMatch& m) { (void)m; }
 
 protected:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 namespace movie::repair {
 
@@ -189,7 +190,7 @@ SoundLayout TemplateLayout::MapSound(const Track& t, int index) {
 }
 
 void TemplateLayout::MeasureChunks() {
-    struct Placed { uint64_t offset; int sound; uint64_t bytes; };  // sound: index in sounds_, -1 video
+    struct Placed { uint64_t offset; int sound; uint64_t bytes; uint32_t samples; };  // sound: index in sounds_, -1 video
     std::vector<Placed> chunks;
     const auto place = [&](int trackIndex, int sound) {
         const Track& t = movie_.tracks[size_t(trackIndex)];
@@ -204,7 +205,7 @@ void TemplateLayout::MeasureChunks() {
                 for (uint64_t n = c.firstSample; n < c.firstSample + c.sampleCount && t.Sample(size_t(n), s); ++n)
                     bytes += s.size;
             }
-            chunks.push_back({c.offset, sound, bytes});
+            chunks.push_back({c.offset, sound, bytes, c.sampleCount});
         }
     };
     if (video_.track >= 0) place(video_.track, -1);
@@ -217,16 +218,61 @@ void TemplateLayout::MeasureChunks() {
         if (i + 1 < chunks.size() && chunks[i + 1].sound >= 0) ++followedBySound;
     }
     interleaved_ = !sounds_.empty() && video_.track >= 0 && followedBySound * 2 > videoChunks;
+    startsWithSound_ = !chunks.empty() && chunks.front().sound >= 0;
+
+    // Runs of sound between video chunks: their sizes, and the longest in seconds (of its longest track).
+    std::map<uint64_t, uint64_t> runs;
+    longestRun_ = 0;
+    for (size_t i = 0; i < chunks.size();) {
+        if (chunks[i].sound < 0) {
+            ++i;
+            continue;
+        }
+        uint64_t bytes = 0;
+        std::vector<double> seconds(sounds_.size(), 0.0);
+        for (; i < chunks.size() && chunks[i].sound >= 0; ++i) {
+            const SoundLayout& l = sounds_[size_t(chunks[i].sound)];
+            bytes += chunks[i].bytes;
+            if (l.timeScale > 0) seconds[size_t(chunks[i].sound)] += double(chunks[i].samples) * l.delta / l.timeScale;
+        }
+        if (video_.track >= 0) ++runs[bytes];
+        for (double d : seconds) longestRun_ = std::max(longestRun_, d);
+    }
+    // The order of the template's own chunks against the order of their start times, buffer by
+    // buffer or at least chunk by chunk.
+    const auto inOrder = [&](bool byBuffer) {
+        InterleaveWindows windows = Windows(byBuffer);
+        bool fits = interleaved_;
+        for (const Placed& p : chunks) {
+            if (p.sound >= 0)
+                windows.Sound(size_t(p.sound), int64_t(p.samples) * std::max<uint32_t>(1, sounds_[size_t(p.sound)].delta));
+            else
+                for (uint32_t i = 0; i < p.samples; ++i) fits = windows.Video() && fits;
+        }
+        return fits;
+    };
+    std::vector<std::pair<uint64_t, uint64_t>> byCount(runs.begin(), runs.end());
+    std::stable_sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    runBytes_.clear();
+    for (const auto& [bytes, count] : byCount) {
+        (void)count;
+        runBytes_.push_back(bytes);
+    }
 
     for (size_t k = 0; k < sounds_.size(); ++k) {
         SoundLayout& l = sounds_[k];
         std::map<uint32_t, uint64_t> sizes;
         uint64_t soundBytes = 0;
+        uint32_t grid = 0, lastSamples = 0;
         for (const Placed& p : chunks) {
             if (p.sound != int(k)) continue;
             soundBytes += p.bytes;
             ++sizes[uint32_t(std::min<uint64_t>(p.bytes, UINT32_MAX))];
+            // The last chunk (in time: the highest offset) may end anywhere; the others start the next.
+            if (lastSamples) grid = std::gcd(grid, lastSamples);
+            lastSamples = p.samples;
         }
+        l.grid = std::max<uint32_t>(1, grid ? grid : lastSamples);
         std::vector<std::pair<uint32_t, uint64_t>> bySize(sizes.begin(), sizes.end());
         std::stable_sort(bySize.begin(), bySize.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
         l.chunkBytes.clear();
@@ -240,6 +286,19 @@ void TemplateLayout::MeasureChunks() {
         if (t.mediaDuration > 0 && t.mediaTimeScale > 0)
             l.bytesPerSecond = double(soundBytes) * t.mediaTimeScale / double(t.mediaDuration);
     }
+    byBuffer_ = inOrder(true);
+    byTime_ = byBuffer_ || inOrder(false);
+}
+
+InterleaveWindows TemplateLayout::Windows(bool byBuffer) const {
+    std::vector<double> unitSeconds;
+    std::vector<int64_t> decision;
+    for (const SoundLayout& l : sounds_) {
+        unitSeconds.push_back(1.0 / std::max<uint32_t>(1, l.timeScale));
+        decision.push_back(byBuffer ? int64_t(l.grid) * std::max<uint32_t>(1, l.delta) : 0);
+    }
+    const double frame = video_.timeScale ? double(std::max<uint32_t>(1, video_.delta)) / video_.timeScale : 0;
+    return InterleaveWindows(std::move(unitSeconds), frame, std::move(decision));
 }
 
 EditShape TemplateLayout::Edits(int track) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "movie/container/MovieReader.h"
+#include "movie/repair/template/InterleaveWindows.h"
 
 namespace movie::repair {
 
@@ -42,6 +43,9 @@ struct SoundLayout {
     uint32_t unitBytes = 0, unitFrames = 0, samplesPerUnit = 0;
     uint32_t sampleSize = 0;         // the sample table's constant size (constant-size sound)
     std::vector<uint32_t> chunkBytes;  // sizes of the template's sound chunks, most frequent first
+    // Sample-table entries every chunk holds a whole number of (the recorder's sound buffer, or its
+    // chunk): a chunk starts at a multiple of it in the track.
+    uint32_t grid = 1;
     uint32_t largestChunk = 0;       // bytes
     double bytesPerSecond = 0;       // of the stored sound
     std::vector<uint8_t> config;     // esds body (AAC)
@@ -85,6 +89,18 @@ public:
     EditShape Edits(int track) const;
     // Whether the template's sound chunks follow each video chunk, as a device interleaves them.
     bool Interleaved() const { return interleaved_; }
+    // The bytes of sound (all tracks) the template stores between one video chunk and the next,
+    // each size once, most frequent first; and the longest such run in seconds of sound.
+    const std::vector<uint64_t>& RunBytes() const { return runBytes_; }
+    double LongestRun() const { return longestRun_; }
+    // Whether the template's chunks were written in the order of their start times (see
+    // InterleaveWindows): then a damaged clip's sound can be placed by that order too.
+    bool InterleavedByTime() const { return byTime_; }
+    // Whether the template's media begins with sound rather than video.
+    bool StartsWithSound() const { return startsWithSound_; }
+    // Empty windows for the template's sound tracks against its video, at the finest grain the
+    // template's own order bears out (its sound buffers, else its chunks).
+    InterleaveWindows NewWindows() const { return Windows(byBuffer_); }
     // "DV 625/50 ('dvcp') 720x576", "16-bit big-endian PCM ('twos'), 2 channels, 48000 Hz": for messages.
     std::string VideoText() const;
     std::string SoundText(size_t index = 0) const;
@@ -93,6 +109,7 @@ private:
     void MapVideo(const Track& t, int index);
     static SoundLayout MapSound(const Track& t, int index);
     void MeasureChunks();
+    InterleaveWindows Windows(bool byBuffer) const;
 
     std::string path_;
     Movie movie_;
@@ -102,6 +119,11 @@ private:
     std::vector<SoundLayout> sounds_;
     TimecodeLayout timecode_;
     bool interleaved_ = false;
+    std::vector<uint64_t> runBytes_;
+    double longestRun_ = 0;
+    bool byTime_ = false;
+    bool startsWithSound_ = false;
+    bool byBuffer_ = false;  // the order holds buffer by buffer (the grid), not only chunk by chunk
 };
 
 // A fourcc as four characters, e.g. "dvc ".

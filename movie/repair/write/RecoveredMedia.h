@@ -18,10 +18,6 @@ struct RecoveredVideoSample {
     // recording's first frame shown (0). Samples come in decode (file) order; times may jump over
     // frames that were lost, and the frame before such a hole is held.
     int64_t time = 0;
-    // H.264 picture order as the recogniser read it: samples of one epoch (from an IDR picture on)
-    // are presented in `order`.
-    uint32_t epoch = 0;
-    int64_t order = 0;
 };
 
 struct RecoveredSoundChunk {

@@ -123,9 +123,7 @@ void RepairedMovieWriter::BuildVideo() {
     // Presentation order: epoch after epoch, and within one by the stream's picture order.
     std::vector<size_t> byOrder(in.size());
     for (size_t i = 0; i < in.size(); ++i) byOrder[i] = i;
-    std::stable_sort(byOrder.begin(), byOrder.end(), [&in](size_t a, size_t b) {
-        return in[a].epoch != in[b].epoch ? in[a].epoch < in[b].epoch : in[a].order < in[b].order;
-    });
+    std::stable_sort(byOrder.begin(), byOrder.end(), [&in](size_t a, size_t b) { return in[a].time < in[b].time; });
     int64_t delay = 0;
     std::vector<int64_t> shown(in.size());
     for (size_t rank = 0; rank < byOrder.size(); ++rank) {
