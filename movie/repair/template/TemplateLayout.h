@@ -93,6 +93,7 @@ private:
     void MapVideo(const Track& t, int index);
     static SoundLayout MapSound(const Track& t, int index);
     void MeasureChunks();
+    void MapTimecode();
 
     std::string path_;
     Movie movie_;
