@@ -35,9 +35,9 @@ TEST(RepairedMovieWriter, WidensOffsetsAndTheMediaSizePast4GB) {
     movie::repair::RecoveredMedia media;
     uint64_t at = 36;
     for (int i = 0; i < 8; ++i) {
-        media.video.push_back({at, 1u << 30, true, 0, 0, i});
+        media.video.push_back({at, 1u << 30, true, i * 60, 0, 0});
         at += 1u << 30;
-        media.sound.push_back({at, 8192, 2048, 0});
+        media.sound.push_back({at, 8192, 2048, 0, 0, i * 2048});
         at += 8192 + 100;  // 100 bytes skipped after each chunk
     }
     const movie::repair::RepairedMovieWriter writer(t, media);
