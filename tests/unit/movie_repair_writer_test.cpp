@@ -432,14 +432,18 @@ TEST(RepairedClipSound, ASilentAacFrameDecodesToSilenceInEveryChannelConfigurati
     const int channels[] = {0, 1, 2, 3, 4, 5, 6, 8};
     struct Config {
         int objectType, channelConfig;
+        Bytes asc;
+        int frameLength;
     };
     std::vector<Config> configs;
-    for (int c = 1; c <= 7; ++c) configs.push_back({2, c});
-    configs.push_back({1, 2});  // Main
+    // 44100 Hz (index 4).
+    for (int c = 1; c <= 7; ++c) configs.push_back({2, c, U16(uint16_t(2 << 11 | 4 << 7 | c << 3)), 1024});
+    configs.push_back({1, 2, U16(uint16_t(1 << 11 | 4 << 7 | 2 << 3)), 1024});  // Main
+    // SBR signalled explicitly, 24000 Hz doubled to 48000, around an LC core.
+    configs.push_back({5, 2, {0x2B, 0x11, 0x88}, 2048});
     for (const Config& k : configs) {
         SCOPED_TRACE("object type " + std::to_string(k.objectType) + ", channel configuration " + std::to_string(k.channelConfig));
-        // 44100 Hz (index 4).
-        const Bytes asc = U16(uint16_t(k.objectType << 11 | 4 << 7 | k.channelConfig << 3));
+        const Bytes& asc = k.asc;
         const Bytes frame = mr::SilentAacFrame(asc);
         ASSERT_FALSE(frame.empty());
         // A clip of 20 such frames, their 'esds' as QuickTime stores it.
@@ -461,7 +465,7 @@ TEST(RepairedClipSound, ASilentAacFrameDecodesToSilenceInEveryChannelConfigurati
         std::string err;
         const Bytes out = Shell("ffmpeg -nostdin -v error -i '" + path + "' -f s16le -", err);
         EXPECT_EQ(err, "");
-        EXPECT_EQ(out.size(), 20u * 1024 * 2 * size_t(channels[k.channelConfig]));
+        EXPECT_EQ(out.size(), 20u * size_t(k.frameLength) * 2 * size_t(channels[k.channelConfig]));
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](uint8_t b) { return b == 0; }));
     }
     // Configurations it cannot build for.
