@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "movie/container/Timecode.h"
+
 namespace movie {
 
 namespace {
@@ -12,7 +14,9 @@ namespace {
 const char kUsage[] =
     "usage: clipinfo [--json] FILE-OR-FOLDER...\n"
     "Prints one line per movie: name, size in bytes, time scale, duration (time-scale units),\n"
-    "whole seconds, natural box WxH and each track's kind:codec, separated by tabs.\n"
+    "whole seconds, natural box WxH and each track's kind:codec, separated by tabs; then, for a\n"
+    "clip with a timecode track, its start timecode (HH:MM:SS:FF, with ';' before the frames\n"
+    "where frame numbers are dropped).\n"
     "Folders are read without descending, their files in name order.\n"
     "A recording cut off before its movie header was written is listed as cut off, with the size\n"
     "of its media: cliprepair can bring it back.\n"
@@ -74,18 +78,21 @@ bool IsFolder(const std::string& path) {
     return std::filesystem::is_directory(std::filesystem::path(path), ec);
 }
 
-void PrintLine(std::ostream& out, const std::string& path, uint64_t fileSize, const Movie& m, const Options& o) {
+void PrintLine(std::ostream& out, const std::string& path, uint64_t fileSize, const Movie& m, const std::string& timecode,
+               const Options& o) {
     out << path << '\t' << fileSize << '\t' << m.timeScale << '\t' << m.duration << '\t'
         << m.duration / m.timeScale << '\t' << m.naturalWidth << 'x' << m.naturalHeight << '\t';
     for (size_t i = 0; i < m.tracks.size(); ++i)
         out << (i ? " " : "") << KindText(m.tracks[i].kind) << ':' << FourCCText(m.tracks[i].codec);
     if (m.tracks.empty()) out << '-';
+    if (!timecode.empty()) out << '\t' << timecode;
     if (o.stats)
         out << "\tread=" << m.bytesRead << " moov=" << m.moovSize << " atoms=" << m.topLevelAtoms;
     out << '\n';
 }
 
-void PrintJson(std::ostream& out, const std::string& path, uint64_t fileSize, const Movie& m, const Options& o) {
+void PrintJson(std::ostream& out, const std::string& path, uint64_t fileSize, const Movie& m, const std::string& timecode,
+               const Options& o) {
     out << "{\"file\": " << JsonString(path) << ", \"size\": " << fileSize << ", \"timeScale\": " << m.timeScale
         << ", \"duration\": " << m.duration << ", \"seconds\": " << m.duration / m.timeScale
         << ", \"width\": " << m.naturalWidth << ", \"height\": " << m.naturalHeight << ", \"tracks\": [";
@@ -96,6 +103,7 @@ void PrintJson(std::ostream& out, const std::string& path, uint64_t fileSize, co
             << ", \"samples\": " << t.sampleCount << "}";
     }
     out << "]";
+    if (!timecode.empty()) out << ", \"timecode\": " << JsonString(timecode);
     if (o.stats) out << ", \"bytesRead\": " << m.bytesRead << ", \"moovSize\": " << m.moovSize;
     out << "}";
 }
@@ -221,11 +229,15 @@ int RunClipInfo(const std::vector<std::string>& args, std::ostream& out, std::os
         ReadResult r;
         MediaData media;
         bool cutOff = false;
+        std::string timecode;
         if (std::unique_ptr<FileSource> src = FileSource::Open(path)) {
             fileSize = src->Size();
             r = ReadMovie(*src, m);
             cutOff = (r == ReadResult::NotMovie || r == ReadResult::Malformed) && FindMediaData(*src, media) &&
                      media.bytesPresent > 0;
+            MovieTimecode start;
+            if (r == ReadResult::Ok && ReadMovieTimecode(m, *src, start))
+                timecode = TimecodeText(start.frameNumber, start.format);
         } else {
             r = ReadResult::IoError;
         }
@@ -252,9 +264,9 @@ int RunClipInfo(const std::vector<std::string>& args, std::ostream& out, std::os
         totals.headerBytes += uint64_t(m.topLevelAtoms - 1) * 8;  // the moov's own header is in moovSize
         if (o.json) {
             out << (first ? "\n  " : ",\n  ");
-            PrintJson(out, path, fileSize, m, o);
+            PrintJson(out, path, fileSize, m, timecode, o);
         } else {
-            PrintLine(out, path, fileSize, m, o);
+            PrintLine(out, path, fileSize, m, timecode, o);
         }
         first = false;
     }

@@ -1,4 +1,4 @@
-// The clipinfo command: prints each movie's time scale, duration, natural box and tracks.
+// The clipinfo command: prints each movie's time scale, duration, natural box, tracks and start timecode.
 // Kept in the library so the tests run it in-process.
 #pragma once
 

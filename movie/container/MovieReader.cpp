@@ -370,6 +370,13 @@ ReadResult ParseStsd(Span body, Track& t) {
                 }
             }
         }
+    } else if (t.handler == FourCC("tmcd") && format == FourCC("tmcd")) {
+        // reserved, flags, time scale, frame duration, frames a second; a name may follow
+        Track::TimecodeDescription d;
+        if (e.Skip(4) && e.U32(d.flags) && e.U32(d.timeScale) && e.U32(d.frameDuration) && e.U8(d.frames)) {
+            t.timecode = d;
+            t.hasTimecode = d.timeScale > 0 && d.frameDuration > 0 && d.frames > 0;
+        }
     }
     if (extAt > 0 && extAt < entry.size) ScanExtensions({entry.data + extAt, entry.size - extAt}, t, 0);
     return ReadResult::Ok;

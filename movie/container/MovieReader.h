@@ -100,6 +100,15 @@ struct Track {
     uint32_t bytesPerFrame = 0;     // v1 bytes per frame (all channels); v2 bytes per packet
     uint32_t lpcmFlags = 0;         // v2 format-specific flags (float 1, big-endian 2, signed 4)
     bool littleEndian = false;      // an 'enda' extension marks the samples little-endian
+    // A timecode track's description ('tmcd'): how its sample's frame number counts.
+    struct TimecodeDescription {
+        uint32_t flags = 0;          // 1 drop frame, 2 wraps at 24 hours, 4 negative times, 8 a counter
+        uint32_t timeScale = 0;      // the count's own time scale and frame duration in it
+        uint32_t frameDuration = 0;
+        uint8_t frames = 0;          // frames counted per second (the FF field's range)
+    };
+    TimecodeDescription timecode;
+    bool hasTimecode = false;       // a 'tmcd' description whose time scale, duration and count are set
 
     // Edit list (elst), as stored; segment durations are in movie time-scale units.
     struct Edit { uint64_t segmentDuration; int64_t mediaTime; int32_t mediaRate; };

@@ -177,8 +177,10 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     }
     RepairedMovieWriter writer(layout, media);
     report.tracks = writer.Tracks();
+    // The media the writer adds (silence, the timecode sample) ends the 'mdat'; the header follows.
+    const std::vector<uint8_t>& added = writer.AddedMedia();
     const std::vector<uint8_t> moov = writer.MovieHeader(head.size()), size = writer.MediaSize();
-    written = written && out->Write(moov.data(), moov.size()) &&
+    written = written && out->Write(added.data(), added.size()) && out->Write(moov.data(), moov.size()) &&
               out->WriteAt(head.size() - size.size(), size.data(), size.size());
     if (!written) {
         report.message = "cannot write " + outputPath + " (is the disk full?)";
@@ -187,11 +189,10 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     if (!out->Commit(report.message)) return RepairOutcome::WriteFailed;
     // It must read back as a movie with what was recovered, or it is not kept.
     Movie check;
-    bool plays = ReadMovieFile(outputPath, check) == ReadResult::Ok;
-    for (const RecoveredTrack& t : report.tracks) {
-        const int found = FindTrack(check, t.kind);
-        plays = plays && found >= 0 && check.tracks[size_t(found)].mediaDuration == t.mediaDuration;
-    }
+    bool plays = ReadMovieFile(outputPath, check) == ReadResult::Ok && check.tracks.size() == report.tracks.size();
+    for (size_t i = 0; plays && i < report.tracks.size(); ++i)
+        plays = check.tracks[i].kind == report.tracks[i].kind &&
+                check.tracks[i].mediaDuration == report.tracks[i].mediaDuration;
     if (!plays) {
         std::remove(outputPath.c_str());
         report.message = "the written clip does not read back as a movie";

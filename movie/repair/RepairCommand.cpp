@@ -58,9 +58,11 @@ void PrintReport(std::ostream& out, const std::string& damaged, const std::strin
     for (const RecoveredTrack& t : r.tracks) {
         if (t.kind == TrackKind::Video)
             out << "  video:    " << t.frames << " frames, " << Seconds(t.seconds) << " s\n" << kIndent << layout.VideoText() << "\n";
-        else
+        else if (t.kind == TrackKind::Sound)
             out << "  sound:    " << t.frames << " sample frames, " << Seconds(t.seconds) << " s\n"
-                << kIndent << layout.SoundText() << "\n";
+                << kIndent << layout.SoundText(size_t(std::max(t.sound, 0))) << "\n";
+        else
+            out << "  timecode: " << t.timecode << " (" << r.media.timecode.source << ")\n";
     }
     out << "  media:    " << r.media.mediaBytes << " bytes recovered\n";
     out << kIndent << r.media.cutOffBytes << " bytes of a cut-off last sample dropped\n";

@@ -79,6 +79,13 @@ inline Bytes SoundEntry(const char* codec, uint16_t version, uint16_t channels, 
                                 U16(0), U32(rate << 16), v1, extensions}));
 }
 
+// Timecode description: flags, the count's time scale, frame duration and frames a second.
+inline Bytes TimecodeEntry(uint32_t flags, uint32_t scale, uint32_t frameDuration, uint8_t frames,
+                           const Bytes& extensions = {}) {
+    return MakeAtom("tmcd", Cat({Zeros(6), U16(1), U32(0), U32(flags), U32(scale), U32(frameDuration), U8(frames), U8(0),
+                                 extensions}));
+}
+
 inline Bytes Stsd(const Bytes& entry) { return MakeFullAtom("stsd", 0, 0, Cat({U32(1), entry})); }
 
 struct Run { uint32_t count, delta; };

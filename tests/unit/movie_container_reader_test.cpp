@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "movie/container/MovieReader.h"
+#include "movie/container/Timecode.h"
 #include "movie_builders.h"
 
 using namespace moviebuild;
@@ -147,6 +148,42 @@ TEST(MovieReader, ReadsVideoCodecConfig) {
     EXPECT_EQ(m.tracks[0].codecConfig, avcC);
     EXPECT_EQ(m.tracks[0].sampleWidth, 320);
     EXPECT_EQ(m.tracks[0].depth, 24);
+}
+
+TEST(MovieReader, ReadsATimecodeDescriptionAndTheStartItsSampleHolds) {
+    MovieLayout layout;
+    TrackLayout tc;
+    tc.handler = "tmcd";
+    tc.sampleEntry = TimecodeEntry(3, 30000, 1001, 30, MakeAtom("name", Type("Tape")));
+    tc.sampleSizes = {4};
+    layout.tracks.push_back(tc);
+    Bytes file = BuildMovie(layout);
+    Movie m = ReadOk(file);
+    const Track& t = m.tracks[1];
+    EXPECT_EQ(t.kind, TrackKind::Other);
+    ASSERT_TRUE(t.hasTimecode);
+    EXPECT_EQ(t.timecode.flags, 3u);
+    EXPECT_EQ(t.timecode.timeScale, 30000u);
+    EXPECT_EQ(t.timecode.frameDuration, 1001u);
+    EXPECT_EQ(t.timecode.frames, 30);
+    movie::MemorySource source(file.data(), file.size());
+    movie::MovieTimecode start;
+    ASSERT_TRUE(movie::ReadMovieTimecode(m, source, start));
+    EXPECT_EQ(start.track, 1);
+    EXPECT_EQ(start.frameNumber, 0x40404040);  // the builder fills track 1's first sample with 0x40
+    EXPECT_TRUE(start.format.Drops());
+    EXPECT_TRUE(start.format.wraps24h);
+
+    // A description cut short, or one that counts nothing, is no timecode; the movie still reads.
+    for (const Bytes& entry : {MakeAtom("tmcd", Cat({Zeros(6), U16(1), U32(0), U32(0), U32(30000)})),
+                               TimecodeEntry(0, 0, 1001, 30), TimecodeEntry(0, 25, 1, 0)}) {
+        layout.tracks[1].sampleEntry = entry;
+        file = BuildMovie(layout);
+        m = ReadOk(file);
+        EXPECT_FALSE(m.tracks[1].hasTimecode);
+        movie::MemorySource again(file.data(), file.size());
+        EXPECT_FALSE(movie::ReadMovieTimecode(m, again, start));
+    }
 }
 
 TEST(MovieReader, CompositionOffsetsFollowTheSamplesInAnyOrder) {

@@ -55,7 +55,14 @@ bool TemplateLayout::Load(const std::string& path, std::string& why) {
         return false;
     }
     path_ = path;
-    return Build(m, std::move(moov), why);
+    if (!Build(m, std::move(moov), why)) return false;
+    // With the file at hand: first of the samples, and where the media data begins.
+    MediaData md;
+    SampleInfo s;
+    if (timecode_.sampleAtMediaStart && FindMediaData(*file, md) &&
+        movie_.tracks[size_t(timecode_.track)].Sample(0, s))
+        timecode_.sampleAtMediaStart = s.offset == md.dataOffset;
+    return true;
 }
 
 const SoundLayout TemplateLayout::kNoSound{};
@@ -95,7 +102,30 @@ bool TemplateLayout::Build(const Movie& movie, std::vector<uint8_t> moovBytes, s
         return false;
     }
     MeasureChunks();
+    MapTimecode();
     return true;
+}
+
+void TemplateLayout::MapTimecode() {
+    for (size_t i = 0; i < movie_.tracks.size(); ++i) {
+        const Track& t = movie_.tracks[i];
+        if (t.handler != FourCC("tmcd") || !t.hasTimecode) continue;
+        TimecodeLayout& l = timecode_;
+        l.track = int(i);
+        l.timeScale = t.timecode.timeScale;
+        l.frameDuration = t.timecode.frameDuration;
+        l.frames = t.timecode.frames;
+        l.flags = t.timecode.flags;
+        SampleInfo first;
+        if (!t.Sample(0, first)) return;
+        l.sampleSize = first.size == 8 ? 8 : 4;
+        // Its sample is the media's first bytes when every other track's samples come after it.
+        l.sampleAtMediaStart = true;
+        SampleInfo s;
+        for (const Track& other : movie_.tracks)
+            if (&other != &t && other.Sample(0, s) && s.offset < first.offset + first.size) l.sampleAtMediaStart = false;
+        return;
+    }
 }
 
 void TemplateLayout::MapVideo(const Track& t, int index) {

@@ -110,6 +110,7 @@ private:
     static SoundLayout MapSound(const Track& t, int index);
     void MeasureChunks();
     InterleaveWindows Windows(bool byBuffer) const;
+    void MapTimecode();
 
     std::string path_;
     Movie movie_;

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
+#include "movie/container/Timecode.h"
 #include "movie/repair/write/AtomBuffer.h"
+#include "movie/repair/write/Silence.h"
 
 namespace movie::repair {
 
@@ -42,8 +45,9 @@ std::vector<Child> Children(const uint8_t* p, size_t size) {
 
 // A movie, track or media header with a new duration, widened to version 1 when the duration or
 // the header's own fields need 64 bits. `idFields` is the count of 32-bit fields between the
-// times and the duration (time scale; or track id and a reserved word).
-void PutTimedHeader(AtomBuffer& out, const Child& c, int idFields, uint64_t duration) {
+// times and the duration (time scale; or track id and a reserved word); `scale`, when not 0,
+// replaces the first of them (a movie's time scale).
+void PutTimedHeader(AtomBuffer& out, const Child& c, int idFields, uint64_t duration, uint32_t scale = 0) {
     const uint8_t* b = c.body;
     const bool wideIn = c.bodySize > 0 && b[0] == 1;
     const size_t timeBytes = wideIn ? 8 : 4;
@@ -59,7 +63,12 @@ void PutTimedHeader(AtomBuffer& out, const Child& c, int idFields, uint64_t dura
         const uint64_t t = wideIn ? Be64(b + p) : Be32(b + p);
         wideOut ? out.Put64(t) : out.Put32(uint32_t(t));
     }
-    out.Put(b + p, 4 * size_t(idFields));
+    if (scale != 0) {
+        out.Put32(scale);
+        out.Put(b + p + 4, 4 * size_t(idFields - 1));
+    } else {
+        out.Put(b + p, 4 * size_t(idFields));
+    }
     p += 4 * size_t(idFields) + timeBytes;
     wideOut ? out.Put64(duration) : out.Put32(uint32_t(duration));
     out.Put(b + p, c.bodySize - p);
@@ -76,10 +85,30 @@ uint64_t Rescale(uint64_t value, uint32_t to, uint32_t from) {
     return __builtin_add_overflow(whole, part, &whole) ? std::numeric_limits<uint64_t>::max() : whole;
 }
 
+// Whether a track's 'meta' locates items by file offsets ('iloc'), which point into the template.
+bool LocatesItems(const Child& meta) {
+    // QuickTime's 'meta' holds atoms directly; the ISO one after a version and flags.
+    for (size_t skip : {size_t(0), size_t(4)}) {
+        if (meta.bodySize < skip) continue;
+        for (const Child& c : Children(meta.body + skip, meta.bodySize - skip))
+            if (c.type == FourCC("iloc")) return true;
+    }
+    return false;
+}
+
+void AppendRun(std::vector<Track::TimeToSample>& runs, uint32_t delta) {
+    if (!runs.empty() && runs.back().delta == delta && runs.back().count < std::numeric_limits<uint32_t>::max())
+        ++runs.back().count;
+    else
+        runs.push_back({1, delta});
+}
+
+uint32_t Clamp32(int64_t v) { return uint32_t(std::clamp<int64_t>(v, 0, std::numeric_limits<uint32_t>::max())); }
+
 }  // namespace
 
 RepairedMovieWriter::RepairedMovieWriter(const TemplateLayout& layout, const RecoveredMedia& media)
-    : layout_(layout), media_(media) {
+    : layout_(layout), media_(media), movieScale_(std::max<uint32_t>(1, layout.Template().timeScale)) {
     // The recovered samples in file order, stretches of them back to back copied as one.
     size_t v = 0, s = 0;
     while (v < media.video.size() || s < media.sound.size()) {
@@ -93,109 +122,236 @@ RepairedMovieWriter::RepairedMovieWriter(const TemplateLayout& layout, const Rec
         payloadBytes_ += bytes;
     }
     BuildVideo();
-    BuildSound();
+    for (size_t i = 0; i < layout.Sounds().size(); ++i) BuildSound(i);
+    BuildTimecode();
+    // The movie's order is the template's.
+    std::vector<size_t> order(tables_.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [this](size_t a, size_t b) { return tables_[a].track < tables_[b].track; });
+    std::vector<Table> tables;
+    std::vector<RecoveredTrack> tracks;
+    for (size_t i : order) {
+        tables.push_back(std::move(tables_[i]));
+        tracks.push_back(std::move(tracks_[i]));
+    }
+    tables_ = std::move(tables);
+    tracks_ = std::move(tracks);
 }
 
 void RepairedMovieWriter::BuildVideo() {
     const VideoLayout& l = layout_.Video();
     if (l.track < 0 || media_.video.empty()) return;
     const std::vector<RecoveredVideoSample>& in = media_.video;
+    const size_t n = in.size();
     Table t;
     t.track = l.track;
-    t.video = true;
-    t.delta = std::max<uint32_t>(1, l.delta);
-    t.sampleCount = in.size();
+    t.kind = TrackKind::Video;
+    t.mediaScale = std::max<uint32_t>(1, l.timeScale);
+    const int64_t delta = std::max<uint32_t>(1, l.delta);
+    t.sampleCount = n;
     bool alike = true, allKeys = true;
-    for (size_t i = 0; i < in.size(); ++i) {
+    for (size_t i = 0; i < n; ++i) {
         alike = alike && in[i].size == in[0].size;
         allKeys = allKeys && in[i].key;
         const bool continues = i > 0 && in[i - 1].offset + in[i - 1].size == in[i].offset;
-        if (continues) ++t.chunks.back().second;
-        else t.chunks.push_back({in[i].offset, 1});
+        if (continues) ++t.chunks.back().samples;
+        else t.chunks.push_back({in[i].offset, 1, false});
     }
     if (alike) t.sizes = {in[0].size};
     else
         for (const RecoveredVideoSample& r : in) t.sizes.push_back(r.size);
     if (!allKeys)
-        for (size_t i = 0; i < in.size(); ++i)
+        for (size_t i = 0; i < n; ++i)
             if (in[i].key) t.keys.push_back(uint32_t(i + 1));
 
-    // Presentation order: epoch after epoch, and within one by the stream's picture order.
-    std::vector<size_t> byOrder(in.size());
-    for (size_t i = 0; i < in.size(); ++i) byOrder[i] = i;
-    std::stable_sort(byOrder.begin(), byOrder.end(), [&in](size_t a, size_t b) { return in[a].time < in[b].time; });
-    int64_t delay = 0;
-    std::vector<int64_t> shown(in.size());
-    for (size_t rank = 0; rank < byOrder.size(); ++rank) {
-        shown[byOrder[rank]] = int64_t(rank);
-        delay = std::max(delay, int64_t(byOrder[rank]) - int64_t(rank));
+    // Each frame is shown at its own time until the next frame's (the frame before a lost one is
+    // held), the last one for the usual duration. Two frames are never shown at one time: a
+    // later one in presentation order moves on by one unit.
+    std::vector<size_t> byTime(n);
+    std::iota(byTime.begin(), byTime.end(), size_t(0));
+    std::stable_sort(byTime.begin(), byTime.end(), [&in](size_t a, size_t b) { return in[a].time < in[b].time; });
+    std::vector<int64_t> shown(n), times(n);
+    for (size_t rank = 0; rank < n; ++rank) {
+        int64_t time = in[byTime[rank]].time;
+        if (rank > 0 && time <= times[rank - 1]) time = times[rank - 1] + 1;
+        times[rank] = time;
+        shown[byTime[rank]] = time;
     }
-    bool reordered = false;
-    for (size_t i = 0; i < in.size(); ++i) reordered = reordered || shown[i] != int64_t(i);
-    if (reordered) {
-        for (size_t i = 0; i < in.size(); ++i)
-            t.composition.push_back(int32_t((shown[i] - int64_t(i) + delay) * int64_t(t.delta)));
-    }
-    t.mediaDuration = uint64_t(in.size()) * t.delta;
-    const EditShape e = layout_.Edits(l.track);
-    if (reordered && delay > 0) {
-        // The first frame presented starts the track, as the template's edit did for its own delay.
-        t.edit = true;
-        t.editMediaTime = delay * int64_t(t.delta);
-        t.editShifts = true;
-    } else if (e.present && !l.hasCompositionOffsets && uint64_t(e.mediaTime) < t.mediaDuration) {
-        t.edit = true;
-        t.editMediaTime = e.mediaTime;
-    }
+    // The i-th sample in decode order decodes at the i-th presentation time, all of them `lead`
+    // earlier than they are shown, so that no sample decodes after it is shown.
+    int64_t lead = 0;
+    for (size_t i = 0; i < n; ++i) lead = std::max(lead, times[i] - shown[i]);
+    for (size_t i = 0; i < n; ++i) AppendRun(t.stts, i + 1 < n ? Clamp32(times[i + 1] - times[i]) : uint32_t(delta));
+    if (lead > 0)
+        for (size_t i = 0; i < n; ++i)
+            t.composition.push_back(int32_t(std::min<int64_t>(shown[i] - times[i] + lead, std::numeric_limits<int32_t>::max())));
+    for (const Track::TimeToSample& r : t.stts) t.mediaDuration += uint64_t(r.count) * r.delta;
+    // The first frame shown starts the track's media; the time before it, when the recording's
+    // first frames were lost, shows nothing.
+    t.delay = uint64_t(std::max<int64_t>(0, times[0]));
+    t.edit = t.delay > 0 || lead > 0;
+    t.editMediaTime = lead;
+    t.shown = t.mediaDuration;
+    // An empty edit the movie's time scale cannot say exactly would move every frame: the video's
+    // own time scale can.
+    if (t.delay > 0 && t.delay * movieScale_ % t.mediaScale != 0) movieScale_ = t.mediaScale;
+    tracks_.push_back({TrackKind::Video, l.codec, l.track, -1, n, t.mediaDuration,
+                       double(t.mediaDuration) / t.mediaScale, 0, 0, ""});
     tables_.push_back(std::move(t));
-    tracks_.push_back({TrackKind::Video, l.codec, in.size(), tables_.back().mediaDuration,
-                       double(tables_.back().mediaDuration) / std::max<uint32_t>(1, l.timeScale)});
 }
 
-void RepairedMovieWriter::BuildSound() {
-    const SoundLayout& l = layout_.Sound();
-    if (l.track < 0 || media_.sound.empty()) return;
+void RepairedMovieWriter::BuildSound(size_t index) {
+    const SoundLayout& l = layout_.Sounds()[index];
+    std::vector<const RecoveredSoundChunk*> chunks;
+    for (const RecoveredSoundChunk& c : media_.sound)
+        if (c.track == int(index)) chunks.push_back(&c);
+    if (l.track < 0 || chunks.empty()) return;
+    const Track& track = layout_.Template().tracks[size_t(l.track)];
     Table t;
     t.track = l.track;
-    t.delta = std::max<uint32_t>(1, l.delta);
-    for (const RecoveredSoundChunk& c : media_.sound) {
-        t.chunks.push_back({c.offset, c.samples});
-        t.sampleCount += c.samples;
+    t.kind = TrackKind::Sound;
+    t.mediaScale = std::max<uint32_t>(1, l.timeScale);
+    const uint32_t delta = std::max<uint32_t>(1, l.delta);
+    const bool aac = l.family == SoundFamily::Aac;
+    // Silence comes in units: AAC frames, or the constant-size format's units; `unitTime` media
+    // units and `unitSamples` entries of the sample table each.
+    const uint64_t unitSamples = aac ? 1 : std::max<uint32_t>(1, l.samplesPerUnit);
+    const uint64_t unitTime = unitSamples * delta;
+    const std::vector<uint8_t> silentFrame = aac ? SilentAacFrameOf(l) : std::vector<uint8_t>{};
+    const bool fills = aac ? !silentFrame.empty() : !SilentUnits(l, track, 1).empty();
+
+    // Where time jumps, sound was lost: silence of that length, rounded to whole units.
+    std::vector<uint64_t> gaps(chunks.size(), 0);
+    int64_t at = 0;
+    uint64_t largestGap = 0, unfilled = 0;
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        const int64_t time = chunks[k]->time;
+        if (time > at && fills) {
+            gaps[k] = (uint64_t(time - at) + unitTime / 2) / unitTime;
+            largestGap = std::max(largestGap, gaps[k]);
+            at += int64_t(gaps[k] * unitTime);
+        } else if (time > at) {
+            unfilled += uint64_t(time - at);
+            at = time;
+        }
+        at += int64_t(uint64_t(chunks[k]->samples) * delta);
     }
-    if (l.family == SoundFamily::Aac) t.sizes = media_.frameSizes;
-    else t.sizes = {l.sampleSize ? l.sampleSize : l.unitBytes / std::max<uint32_t>(1, l.samplesPerUnit)};
-    t.mediaDuration = t.sampleCount * t.delta;
+    // One block of silence serves every gap of the track: each gap is chunks of at most a block.
+    const uint64_t blockUnits =
+        std::min<uint64_t>(largestGap, aac ? 64 : std::max<uint64_t>(1, t.mediaScale / 2 / unitTime));
+    uint64_t block = 0;
+    if (blockUnits > 0) {
+        std::vector<uint8_t> bytes;
+        if (aac)
+            for (uint64_t i = 0; i < blockUnits; ++i) bytes.insert(bytes.end(), silentFrame.begin(), silentFrame.end());
+        else
+            bytes = SilentUnits(l, track, blockUnits);
+        block = Add(bytes);
+    }
+
+    uint64_t silentUnits = 0;
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        for (uint64_t left = gaps[k]; left > 0;) {
+            const uint64_t piece = std::min(left, blockUnits);
+            t.chunks.push_back({block, uint32_t(piece * unitSamples), true});
+            t.sampleCount += piece * unitSamples;
+            if (aac) t.sizes.insert(t.sizes.end(), size_t(piece), uint32_t(silentFrame.size()));
+            left -= piece;
+            silentUnits += piece;
+        }
+        const RecoveredSoundChunk& c = *chunks[k];
+        t.chunks.push_back({c.offset, c.samples, false});
+        t.sampleCount += c.samples;
+        if (aac)
+            for (uint64_t f = c.firstFrame; f < uint64_t(c.firstFrame) + c.samples; ++f)
+                t.sizes.push_back(f < media_.frameSizes.size() ? media_.frameSizes[size_t(f)] : 0);
+    }
+    if (!aac) t.sizes = {l.sampleSize ? l.sampleSize : l.unitBytes / std::max<uint32_t>(1, l.samplesPerUnit)};
+    for (uint64_t left = t.sampleCount; left > 0;) {
+        const uint32_t count = uint32_t(std::min<uint64_t>(left, std::numeric_limits<uint32_t>::max()));
+        t.stts.push_back({count, delta});
+        left -= count;
+    }
+    t.mediaDuration = t.sampleCount * delta;
+    // The template's edit (an AAC encoder's priming left out) applies as it did.
     const EditShape e = layout_.Edits(l.track);
     if (e.present && uint64_t(e.mediaTime) < t.mediaDuration) {
         t.edit = true;
         t.editMediaTime = e.mediaTime;
+        t.shown = t.mediaDuration - uint64_t(e.mediaTime);
     }
+    const uint64_t frames = l.rate && l.timeScale != l.rate ? Rescale(t.mediaDuration, l.rate, l.timeScale) : t.mediaDuration;
+    tracks_.push_back({TrackKind::Sound, l.codec, l.track, int(index), frames, t.mediaDuration,
+                       double(t.mediaDuration) / t.mediaScale, double(silentUnits * unitTime) / t.mediaScale,
+                       double(unfilled) / t.mediaScale, ""});
     tables_.push_back(std::move(t));
-    const uint64_t duration = tables_.back().mediaDuration;
-    const uint64_t frames = l.rate && l.timeScale != l.rate ? Rescale(duration, l.rate, l.timeScale) : duration;
-    tracks_.push_back({TrackKind::Sound, l.codec, frames, duration, double(duration) / std::max<uint32_t>(1, l.timeScale)});
 }
 
-uint64_t RepairedMovieWriter::NewOffset(uint64_t sourceOffset) const {
-    auto r = std::upper_bound(ranges_.begin(), ranges_.end(), sourceOffset,
+void RepairedMovieWriter::BuildTimecode() {
+    const TimecodeLayout& tc = layout_.Timecode();
+    if (tc.track < 0 || !media_.timecode.found || tables_.empty()) return;
+    const Track& track = layout_.Template().tracks[size_t(tc.track)];
+    Table t;
+    t.track = tc.track;
+    t.kind = TrackKind::Other;
+    t.mediaScale = std::max<uint32_t>(1, track.mediaTimeScale);
+    // One sample, the recording's start as a big-endian frame number, lasting as long as the movie.
+    const uint32_t size = tc.sampleSize == 8 ? 8 : 4;
+    std::vector<uint8_t> sample(size);
+    for (uint32_t i = 0; i < size; ++i) sample[i] = uint8_t(uint64_t(media_.timecode.frameNumber) >> (8 * (size - 1 - i)));
+    t.chunks.push_back({Add(sample), 1, true});
+    t.sizes = {size};
+    t.sampleCount = 1;
+    uint64_t longest = 0;
+    for (const Table& other : tables_) longest = std::max(longest, TrackDuration(other));
+    t.mediaDuration = std::clamp<uint64_t>(Rescale(longest, t.mediaScale, movieScale_), 1, std::numeric_limits<uint32_t>::max());
+    t.stts.push_back({1, uint32_t(t.mediaDuration)});
+    timecodeId_ = track.id;
+    tracks_.push_back({TrackKind::Other, track.codec, tc.track, -1, 1, t.mediaDuration,
+                       double(t.mediaDuration) / t.mediaScale, 0, 0,
+                       TimecodeText(media_.timecode.frameNumber, TimecodeFormat::FromFlags(tc.flags, tc.frames))});
+    tables_.push_back(std::move(t));
+}
+
+uint64_t RepairedMovieWriter::Add(const std::vector<uint8_t>& bytes) {
+    for (const auto& [offset, size] : addedBlocks_)
+        if (size == bytes.size() && std::equal(bytes.begin(), bytes.end(), added_.begin() + long(offset))) return offset;
+    const uint64_t offset = added_.size();
+    added_.insert(added_.end(), bytes.begin(), bytes.end());
+    addedBlocks_.push_back({offset, bytes.size()});
+    return offset;
+}
+
+uint64_t RepairedMovieWriter::NewOffset(const Chunk& c, uint64_t payloadStart) const {
+    if (c.added) return payloadStart + payloadBytes_ + c.offset;
+    auto r = std::upper_bound(ranges_.begin(), ranges_.end(), c.offset,
                               [](uint64_t o, const Range& range) { return o < range.source; });
-    if (r == ranges_.begin()) return 0;
+    if (r == ranges_.begin()) return payloadStart;
     --r;
-    return r->payload + (sourceOffset - r->source);
+    return payloadStart + r->payload + (c.offset - r->source);
+}
+
+uint64_t RepairedMovieWriter::ToMovie(uint64_t mediaTime, const Table& t) const {
+    return Rescale(mediaTime, movieScale_, t.mediaScale);
 }
 
 uint64_t RepairedMovieWriter::TrackDuration(const Table& t) const {
-    const Track& track = layout_.Template().tracks[size_t(t.track)];
-    // Composition offsets end the last frame `delay` later than its decode time: all frames show.
-    const uint64_t shown = t.edit && !t.editShifts ? t.mediaDuration - uint64_t(t.editMediaTime) : t.mediaDuration;
-    return Rescale(shown, layout_.Template().timeScale, track.mediaTimeScale);
+    return ToMovie(t.delay, t) + ToMovie(t.edit ? t.shown : t.mediaDuration, t);
+}
+
+bool RepairedMovieWriter::Written(uint32_t trackId) const {
+    for (const Table& t : tables_)
+        if (layout_.Template().tracks[size_t(t.track)].id == trackId) return true;
+    return false;
 }
 
 void RepairedMovieWriter::PutTables(AtomBuffer& out, const Table& t, uint64_t payloadStart, bool wide) const {
     out.BeginFull(FourCC("stts"), 0, 0);
-    out.Put32(1);
-    out.Put32(uint32_t(t.sampleCount));
-    out.Put32(t.delta);
+    out.Put32(uint32_t(t.stts.size()));
+    for (const Track::TimeToSample& r : t.stts) {
+        out.Put32(r.count);
+        out.Put32(r.delta);
+    }
     out.End();
     if (!t.composition.empty()) {
         std::vector<std::pair<uint32_t, int32_t>> runs;
@@ -219,7 +375,7 @@ void RepairedMovieWriter::PutTables(AtomBuffer& out, const Table& t, uint64_t pa
     }
     std::vector<std::pair<uint32_t, uint32_t>> runs;  // first chunk (1-based), samples per chunk
     for (size_t c = 0; c < t.chunks.size(); ++c)
-        if (runs.empty() || runs.back().second != t.chunks[c].second) runs.push_back({uint32_t(c + 1), t.chunks[c].second});
+        if (runs.empty() || runs.back().second != t.chunks[c].samples) runs.push_back({uint32_t(c + 1), t.chunks[c].samples});
     out.BeginFull(FourCC("stsc"), 0, 0);
     out.Put32(uint32_t(runs.size()));
     for (const auto& [first, samples] : runs) {
@@ -240,9 +396,55 @@ void RepairedMovieWriter::PutTables(AtomBuffer& out, const Table& t, uint64_t pa
     out.End();
     out.BeginFull(wide ? FourCC("co64") : FourCC("stco"), 0, 0);
     out.Put32(uint32_t(t.chunks.size()));
-    for (const auto& chunk : t.chunks) {
-        const uint64_t o = payloadStart + NewOffset(chunk.first);
+    for (const Chunk& chunk : t.chunks) {
+        const uint64_t o = NewOffset(chunk, payloadStart);
         wide ? out.Put64(o) : out.Put32(uint32_t(o));
+    }
+    out.End();
+}
+
+void RepairedMovieWriter::PutEdits(AtomBuffer& out, const Table& t) const {
+    if (!t.edit && t.delay == 0) return;
+    struct Entry { uint64_t duration; int64_t mediaTime; };
+    std::vector<Entry> entries;
+    if (t.delay > 0) entries.push_back({ToMovie(t.delay, t), -1});
+    entries.push_back({ToMovie(t.edit ? t.shown : t.mediaDuration, t), t.edit ? t.editMediaTime : 0});
+    bool wideEdit = false;
+    for (const Entry& e : entries)
+        wideEdit = wideEdit || e.duration > std::numeric_limits<uint32_t>::max() ||
+                   e.mediaTime > std::numeric_limits<int32_t>::max();
+    out.Begin(FourCC("edts"));
+    out.BeginFull(FourCC("elst"), wideEdit ? 1 : 0, 0);
+    out.Put32(uint32_t(entries.size()));
+    for (const Entry& e : entries) {
+        wideEdit ? out.Put64(e.duration) : out.Put32(uint32_t(e.duration));
+        wideEdit ? out.Put64(uint64_t(e.mediaTime)) : out.Put32(uint32_t(e.mediaTime));
+        out.Put32(0x10000);
+    }
+    out.End();
+    out.End();
+}
+
+// The template's track references to tracks that are written, and the video's to its timecode.
+void RepairedMovieWriter::PutReferences(AtomBuffer& out, const uint8_t* tref, size_t size, const Table& t) const {
+    std::vector<std::pair<uint32_t, std::vector<uint32_t>>> kept;
+    if (tref) {
+        for (const Child& c : Children(tref, size)) {
+            std::vector<uint32_t> ids;
+            for (size_t i = 0; i + 4 <= c.bodySize; i += 4)
+                if (Written(Be32(c.body + i))) ids.push_back(Be32(c.body + i));
+            if (!ids.empty()) kept.push_back({c.type, ids});
+        }
+    }
+    const bool refersToTimecode =
+        std::any_of(kept.begin(), kept.end(), [](const auto& k) { return k.first == FourCC("tmcd"); });
+    if (t.kind == TrackKind::Video && timecodeId_ != 0 && !refersToTimecode) kept.push_back({FourCC("tmcd"), {timecodeId_}});
+    if (kept.empty()) return;
+    out.Begin(FourCC("tref"));
+    for (const auto& [type, ids] : kept) {
+        out.Begin(type);
+        for (uint32_t id : ids) out.Put32(id);
+        out.End();
     }
     out.End();
 }
@@ -250,23 +452,16 @@ void RepairedMovieWriter::PutTables(AtomBuffer& out, const Table& t, uint64_t pa
 void RepairedMovieWriter::PutTrack(AtomBuffer& out, const uint8_t* trak, size_t size, const Table& t,
                                    uint64_t payloadStart, bool wide) const {
     const Track& track = layout_.Template().tracks[size_t(t.track)];
+    const std::vector<Child> children = Children(trak, size);
+    const Child* tref = nullptr;
+    for (const Child& c : children)
+        if (c.type == FourCC("tref")) tref = &c;
     out.Begin(FourCC("trak"));
-    for (const Child& c : Children(trak, size)) {
+    for (const Child& c : children) {
         if (c.type == FourCC("tkhd")) {
             PutTimedHeader(out, c, 2, TrackDuration(t));
-            if (t.edit) {
-                const uint64_t segment = TrackDuration(t);
-                const bool wideEdit = segment > std::numeric_limits<uint32_t>::max() ||
-                                      t.editMediaTime > std::numeric_limits<int32_t>::max();
-                out.Begin(FourCC("edts"));
-                out.BeginFull(FourCC("elst"), wideEdit ? 1 : 0, 0);
-                out.Put32(1);
-                wideEdit ? out.Put64(segment) : out.Put32(uint32_t(segment));
-                wideEdit ? out.Put64(uint64_t(t.editMediaTime)) : out.Put32(uint32_t(t.editMediaTime));
-                out.Put32(0x10000);
-                out.End();
-                out.End();
-            }
+            PutEdits(out, t);
+            PutReferences(out, tref ? tref->body : nullptr, tref ? tref->bodySize : 0, t);
         } else if (c.type == FourCC("mdia")) {
             out.Begin(FourCC("mdia"));
             for (const Child& m : Children(c.body, c.bodySize)) {
@@ -296,18 +491,21 @@ void RepairedMovieWriter::PutTrack(AtomBuffer& out, const uint8_t* trak, size_t 
                     }
                     out.End();
                 } else {
-                    out.Put(m.atom, m.size);
+                    out.Put(m.atom, m.size);  // the handler with its name, and the rest
                 }
             }
             out.End();
-        } else if (c.type != FourCC("edts") && c.type != FourCC("tref") && c.type != FourCC("udta") &&
-                   c.type != FourCC("meta")) {
-            out.Put(c.atom, c.size);
+        } else if (c.type == FourCC("meta") && LocatesItems(c)) {
+            // Items at the template's file offsets are not in this file.
+        } else if (c.type != FourCC("edts") && c.type != FourCC("tref")) {
+            out.Put(c.atom, c.size);  // the track's user data (its name) included
         }
     }
     out.End();
 }
 
+// The movie's own user data and metadata are left out: they tell of the template's recording
+// (its date, place, title), not of this one.
 std::vector<uint8_t> RepairedMovieWriter::Moov(uint64_t payloadStart, bool wide) const {
     const std::vector<uint8_t>& moov = layout_.MoovBytes();
     std::vector<Child> top = Children(moov.data(), moov.size());
@@ -319,7 +517,7 @@ std::vector<uint8_t> RepairedMovieWriter::Moov(uint64_t payloadStart, bool wide)
     size_t trackIndex = 0;
     for (const Child& c : Children(top[0].body, top[0].bodySize)) {
         if (c.type == FourCC("mvhd")) {
-            PutTimedHeader(out, c, 1, longest);
+            PutTimedHeader(out, c, 1, longest, movieScale_);
         } else if (c.type == FourCC("trak")) {
             for (const Table& t : tables_)
                 if (size_t(t.track) == trackIndex) PutTrack(out, c.body, c.bodySize, t, payloadStart, wide);
@@ -354,15 +552,15 @@ std::vector<uint8_t> RepairedMovieWriter::FileStart(uint64_t sourceStart) {
 
 std::vector<uint8_t> RepairedMovieWriter::MediaSize() const {
     AtomBuffer size;
-    size.Put64(payloadBytes_ + 16);
+    size.Put64(payloadBytes_ + added_.size() + 16);
     return size.Bytes();
 }
 
 std::vector<uint8_t> RepairedMovieWriter::MovieHeader(uint64_t payloadStart) const {
-    uint64_t lastChunk = 0;
+    uint64_t last = 0;
     for (const Table& t : tables_)
-        if (!t.chunks.empty()) lastChunk = std::max(lastChunk, NewOffset(t.chunks.back().first));
-    return Moov(payloadStart, payloadStart + lastChunk > std::numeric_limits<uint32_t>::max());
+        for (const Chunk& c : t.chunks) last = std::max(last, NewOffset(c, payloadStart));
+    return Moov(payloadStart, last > std::numeric_limits<uint32_t>::max());
 }
 
 }  // namespace movie::repair
