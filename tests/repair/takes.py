@@ -42,8 +42,8 @@ import numpy as np
 
 CACHE = os.environ.get('CLIPHARBOR_TAKES', os.path.join(tempfile.gettempdir(), 'clipharbor-takes-1'))
 BITEXACT = ['-fflags', '+bitexact', '-flags:v', '+bitexact', '-flags:a', '+bitexact', '-map_metadata', '-1']
-GST_ELEMENTS = ['qtmux', 'videotestsrc', 'compositor', 'wavparse', 'audiobuffersplit', 'audioconvert', 'identity', 'avenc_dvvideo',
-                'jpegenc', 'x264enc', 'avenc_aac', 'timecodestamper']
+GST_ELEMENTS = ['qtmux', 'videotestsrc', 'compositor', 'wavparse', 'audiobuffersplit', 'audioconvert', 'identity',
+                'avenc_dvvideo', 'jpegenc', 'x264enc', 'avenc_aac', 'timecodestamper']
 
 
 def run(args, **kw):
@@ -57,7 +57,6 @@ def ffmpeg(*args):
     return r.stdout
 
 
-# ---------------------------------------------------------------------------------------------
 # The QuickTime tables of a finished clip: where each sample lies and when it is shown.
 
 def atoms(d, start, end):
@@ -199,7 +198,6 @@ class Movie:
         return [t for t in self.tracks if t.handler == handler]
 
 
-# ---------------------------------------------------------------------------------------------
 # What is recorded: pairs of video and sound as each muxer takes them, and the takes.
 
 class Pair:
@@ -461,7 +459,6 @@ def make_killed(take):
     return reference, final
 
 
-# ---------------------------------------------------------------------------------------------
 # What a player shows of a clip: its pictures by time, its sound, its timecode.
 
 def frames_of(path):
@@ -561,7 +558,6 @@ def sound_offset(original, repaired, rate, at, window=0.1, search=2.0):
     return lags.pop() if len(lags) == 1 else 'channels differ'
 
 
-# ---------------------------------------------------------------------------------------------
 # Damage, and the judgement of a repaired clip against its original.
 
 class Damage:
@@ -818,7 +814,6 @@ def judge(tool, take, original, damage, template, killed=None):
     return v
 
 
-# ---------------------------------------------------------------------------------------------
 # The cases, and the two ways of running them.
 
 class Case:
@@ -841,26 +836,31 @@ class Case:
         return '%-6s %-18s %s' % (self.take.muxer, self.take.pair.label, self.what())
 
 
+def cut(m):
+    return cut_inside_a_frame(m, 0.75)
+
+
 def cases():
+    """Every case, ffmpeg's first: the pairs cut off; recorders killed; long takes with three holes;
+    timecode (the track, and DV subcode when the media's start is lost); templates with two sound
+    tracks, stereo pairs or mono, one of them with a timecode track too."""
     out = []
+    tc = '10:11:12:13'
     for muxer in ('ffmpeg', 'qtmux'):
-        for name in PAIRS:
-            if (muxer, name) not in UNMADE:
-                out.append(Case('cut', Take(muxer, name, 6), lambda m: cut_inside_a_frame(m, 0.75)))
+        made = [name for name in PAIRS if (muxer, name) not in UNMADE]
+        out += [Case('cut', Take(muxer, name, 6), cut) for name in made]
         # ffmpeg writes its file in blocks of 256 KiB: the B-frame codecs at many bits a second, so
-        # that a kill lands among many of them.
+        # that a kill lands among many blocks.
         for name in ('dv_pal_twos', 'h264_aac', 'mpeg4_ima4' if muxer == 'ffmpeg' else 'mjpeg_twos'):
             out.append(Case('killed', Take(muxer, name, 8, dense=PAIRS[name].inter), None, killed=True))
-        for name in ('dv_pal_twos', 'h264_aac', 'mjpeg_twos', 'mpeg4_ima4'):
-            if (muxer, name) not in UNMADE:
-                out.append(Case('holes', Take(muxer, name, 40, dense=True), holes))
-        out.append(Case('cut', Take(muxer, 'dv_pal_twos', 6, timecode='10:11:12:13'), lambda m: cut_inside_a_frame(m, 0.75)))
-        out.append(Case('cut', Take(muxer, 'h264_aac', 6, timecode='10:11:12:13'), lambda m: cut_inside_a_frame(m, 0.75)))
-        out.append(Case('head lost', Take(muxer, 'dv_pal_twos', 6, timecode='10:11:12:13', subcode=True), head_lost))
-        for sound in ('pairs', 'mono'):
-            out.append(Case('cut', Take(muxer, 'dv_pal_twos', 6, sound=sound), lambda m: cut_inside_a_frame(m, 0.75)))
-        out.append(Case('cut', Take(muxer, 'dv_pal_twos', 6, sound='pairs', timecode='10:11:12:13'),
-                        lambda m: cut_inside_a_frame(m, 0.75)))
+        out += [Case('holes', Take(muxer, name, 40, dense=True), holes)
+                for name in ('dv_pal_twos', 'h264_aac', 'mjpeg_twos', 'mpeg4_ima4') if name in made]
+        out += [Case('cut', Take(muxer, 'dv_pal_twos', 6, timecode=tc), cut),
+                Case('cut', Take(muxer, 'h264_aac', 6, timecode=tc), cut),
+                Case('head lost', Take(muxer, 'dv_pal_twos', 6, timecode=tc, subcode=True), head_lost),
+                Case('cut', Take(muxer, 'dv_pal_twos', 6, sound='pairs'), cut),
+                Case('cut', Take(muxer, 'dv_pal_twos', 6, sound='mono'), cut),
+                Case('cut', Take(muxer, 'dv_pal_twos', 6, sound='pairs', timecode=tc), cut)]
     return out
 
 
