@@ -721,7 +721,10 @@ def judge(tool, take, original, damage, template, killed=None):
         r = run([tool, damaged, '--like', template, '-o', out])
         v.status = r.returncode
         lines = (r.stderr or r.stdout).decode(errors='replace').strip().splitlines()
-        v.message = (lines[0] if lines else '').replace(folder + os.sep, '').replace(CACHE + os.sep, '')
+        # A sanitizer's report or a signal says more than the first line.
+        crash = [line for line in lines if 'ERROR: AddressSanitizer' in line or 'runtime error:' in line]
+        line = crash[0] if crash else 'killed by signal %d' % -v.status if v.status < 0 else lines[0] if lines else ''
+        v.message = line.replace(folder + os.sep, '').replace(CACHE + os.sep, '')
         v.report = r.stdout.decode(errors='replace')
         if v.status == 0 and not os.path.exists(out):
             v.status, v.message = 'no file', 'exit 0 but no repaired clip'
