@@ -27,6 +27,8 @@ pkgs=(
   xvfb xauth xdotool x11-utils imagemagick locales
   ffmpeg libavcodec-dev libswscale-dev libswresample-dev libavutil-dev pkg-config nasm xz-utils
   dpkg-dev python3 zip hyperfine git
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+  gstreamer1.0-plugins-bad gstreamer1.0-libav python3-numpy
 )
 # 32-bit Wine, for running the 32-bit product; optional.
 pkgs32=(wine32:i386)

@@ -62,10 +62,15 @@ bool MediaWalker::SampleStartsAt(uint64_t pos, uint64_t end) {
 
 void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, RecoveredMedia& out) {
     video_->Keep(m);
-    if (out.video.empty()) {
-        out.videoWidth = m.width;
-        out.videoHeight = m.height;
+    bool lost = awaitingKey_;
+    if (awaitingKey_ && m.key) {
+        awaitingKey_ = lost = false;
+        afterKey_ = layout_.Video().family == VideoFamily::Mpeg4;
+    } else if (afterKey_) {
+        lost = m.stamp.hasVopTime && m.stamp.vopType == 2;
+        afterKey_ = lost;
     }
+    m.stamp.dependsOnLost = lost;
     RecoveredVideoSample v;
     v.offset = pos;
     v.size = uint32_t(size);
@@ -74,9 +79,18 @@ void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, Recovered
     stamps_.push_back(m.stamp);
     windows_.Video();
     videoInStretch_ = true;
+    ++videoSinceSound_;
+    if (m.stamp.dependsOnLost) {
+        // Not part of the repaired clip: counted with the bytes that fit no track.
+        out.skippedBytes += size;
+        return;
+    }
+    if (out.video.size() == 1 || (out.videoWidth == 0 && m.width)) {
+        out.videoWidth = m.width;
+        out.videoHeight = m.height;
+    }
     out.mediaBytes += size;
     if (kept_) kept_(pos, size);
-    ++videoSinceSound_;
 }
 
 void MediaWalker::KeepSound(uint64_t pos, const Chunk& chunk, RecoveredMedia& out) {
@@ -105,6 +119,9 @@ void MediaWalker::Damage(uint64_t from, uint64_t to, RecoveredMedia& out) {
     lastTrack_ = -1;  // what follows starts a round of the tracks afresh
     windows_ = layout_.NewWindows();
     videoInStretch_ = false;
+    const VideoFamily family = layout_.Video().family;
+    awaitingKey_ = family == VideoFamily::Avc || family == VideoFamily::Mpeg4;
+    afterKey_ = false;
 }
 
 bool MediaWalker::SplitConstant(uint64_t bytes, std::vector<Chunk>& chunks) const {
@@ -367,6 +384,7 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
     lastTrack_ = -1;
     videoSinceSound_ = 0;
     videoInStretch_ = false;
+    awaitingKey_ = afterKey_ = false;
     windows_ = layout_.NewWindows();
     uint64_t pos = TakeTimecodeSample(start, end, out);
     std::vector<Chunk> chunks;

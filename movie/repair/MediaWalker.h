@@ -96,6 +96,9 @@ private:
     uint32_t videoSinceSound_ = 0;
     int lastTrack_ = -1;
     bool videoInStretch_ = false;  // a video sample was kept since the start or the last damage
+    // After damage, H.264 and MPEG-4 samples refer to lost frames until a key frame; MPEG-4 B
+    // frames right after that key frame refer to the anchor before it, lost too.
+    bool awaitingKey_ = false, afterKey_ = false;
     InterleaveWindows windows_;  // of the stretch since the last damage
     std::vector<VideoStamp> stamps_;
     Kept kept_;

@@ -489,6 +489,9 @@ void RecordingTimeline::Place(RecoveredMedia& media, std::vector<VideoStamp>& st
         if (segs[s].damage >= 0 && !before) before = &segs[0];  // damage at the very start
         ReadVideo(segs[s], stamps, segs[s].damage >= 0 ? before : nullptr);
     }
+    // The walk has said which frames refer to lost ones.
+    for (Segment& seg : segs)
+        for (size_t j = 0; j < seg.video.size(); ++j) seg.usable[j] = !stamps[seg.video[j]].dependsOnLost;
     for (size_t s = 0; s < segs.size(); ++s) Resolve(segs, s, media, stamps);
 
     // Times, and the frames that cannot be shown.

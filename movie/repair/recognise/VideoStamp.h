@@ -7,6 +7,9 @@
 namespace movie::repair {
 
 struct VideoStamp {
+    // The walk's verdict: the sample refers to frames that were lost (H.264 and MPEG-4 after
+    // damage, up to the next key frame), so it is neither copied nor shown.
+    bool dependsOnLost = false;
     // H.264: the slice header's picture order and frame number.
     bool idr = false;
     uint8_t refIdc = 0;
