@@ -114,8 +114,17 @@ std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t
                    " AAC frames a second where the template's sound, " + layout.SoundText() + ", has " + Rounded(expected);
     } else if (enough && s.bytesPerSecond > 0) {
         // Everything between one video frame and the next counts, sound the template's sizes leave
-        // out too; but not the long stretches where zeros or damage replace whole frames.
-        const uint64_t ordinary = uint64_t(std::max<uint32_t>(s.largestChunk, 1)) * 4 + (64u << 10);
+        // out too; but not the long stretches where zeros or damage replace whole frames. Every
+        // sound track's bytes are stored there.
+        double bytesPerSecond = 0;
+        std::string sounds;
+        for (size_t k = 0; k < layout.Sounds().size(); ++k) {
+            bytesPerSecond += layout.Sounds()[k].bytesPerSecond;
+            sounds += (k ? " and " : "") + layout.SoundText(k);
+        }
+        uint64_t longestRun = 0;
+        for (uint64_t r : layout.RunBytes()) longestRun = std::max(longestRun, r);
+        const uint64_t ordinary = std::max<uint64_t>(longestRun, s.largestChunk) * 4 + (64u << 10);
         uint64_t between = 0, frames = 0;
         for (size_t i = 0; i + 1 < look.video.size(); ++i) {
             const uint64_t gap = look.video[i + 1].offset - (look.video[i].offset + look.video[i].size);
@@ -124,11 +133,11 @@ std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t
             ++frames;
         }
         const double perSecond = double(between) * v.timeScale / (double(std::max<uint64_t>(frames, 1)) * v.delta);
-        const double ratio = perSecond / s.bytesPerSecond;
+        const double ratio = perSecond / bytesPerSecond;
         if (ratio < 0.8 || ratio > 1.25)
             return "sound format: the damaged clip stores about " + Rounded(perSecond) +
-                   " bytes of sound a second where the template's sound, " + layout.SoundText() + ", stores " +
-                   Rounded(s.bytesPerSecond) + " (another rate, channel count or sample size)";
+                   " bytes of sound a second where the template's sound, " + sounds + ", stores " +
+                   Rounded(bytesPerSecond) + " (another rate, channel count or sample size)";
         if (walker.OtherByteOrderFit(look) > 4)
             return "sound format: the damaged clip's sound reads as " +
                    std::string(s.bigEndian ? "little-endian" : "big-endian") + " samples where the template's sound is " +

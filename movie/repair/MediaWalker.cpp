@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "movie/repair/recognise/DvRecogniser.h"
+
 namespace movie::repair {
 
 namespace {
@@ -290,6 +292,33 @@ uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Ch
     return 0;
 }
 
+uint64_t MediaWalker::SoundAfterDamage(uint64_t from, uint64_t to, std::vector<Chunk>& chunks) {
+    chunks.clear();
+    if (aac_ || constant_.empty() || !constant_.front()) return 0;
+    std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
+    for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
+    std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    const auto* dv = dynamic_cast<const DvRecogniser*>(video_.get());
+    const size_t probe = 64;
+    for (uint64_t size : sizes) {
+        if (size == 0 || size + probe > to - from) continue;
+        const uint64_t at = to - size;
+        const uint8_t* before = w_.Get(at - probe, probe);
+        const bool plainEnd = (before && AllZero(before, probe)) || (dv && dv->EndsFrame(w_, at));
+        if (!plainEnd || w_.HasZeroRun(at, size, 256)) continue;
+        std::vector<Chunk> split;
+        const int last = lastTrack_;
+        lastTrack_ = -1;  // a run after damage starts with the first track
+        const bool fits = SplitConstant(size, split);
+        lastTrack_ = last;
+        if (fits) {
+            chunks = std::move(split);
+            return size;
+        }
+    }
+    return 0;
+}
+
 bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out) {
     const ConstantSound* constant = constant_.empty() ? nullptr : constant_.front().get();
     // Zeros at the end longer than any chunk are where the recorder wrote nothing.
@@ -312,16 +341,21 @@ bool MediaWalker::KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool 
     if (cutTail && sound == 0) return false;  // nothing shows the video sample ended
     const uint64_t video = used - rest - sound;
     if (video == 0) return false;
+    // A picture far larger than the template's, or with zeros in it, was overwritten: the span is
+    // damage (its end is where the next picture starts).
+    if (!cutTail && (video > std::max<uint64_t>(uint64_t(layout_.Video().largestSample) * 3, 1u << 20) ||
+                     w_.HasZeroRun(pos, video, 4))) {
+        Damage(pos, end, out);
+        return true;
+    }
     m.kind = VideoMatch::Whole;
     m.size = video;
     KeepVideo(pos, video, m, out);
     if (sound > 0)
         KeepSound(pos + video, {0, sound, uint32_t(sound / constant->UnitBytes() * constant->SamplesPerUnit())}, out);
     out.cutOffBytes += rest;
-    if (end > pos + used) {
-        out.skippedBytes += end - (pos + used);
-        ++out.skippedStretches;
-    }
+    // Zeros after them, longer than any chunk: the recorder's blocks never written, or zeroed.
+    if (end > pos + used) Damage(pos + used, end, out);
     return true;
 }
 
@@ -427,8 +461,9 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
             // last (a start inside it that is cut off too, such as its second field, is part of it).
             const uint64_t next = FindConfirmed(pos + 1, end);
             if (next >= end) break;
-            Damage(pos, next, out);
-            pos = next;
+            const uint64_t after = SoundAfterDamage(pos, next, chunks);
+            Damage(pos, next - after, out);
+            pos = keepRun(next - after);
             continue;
         }
         // Between video samples: the sound of every track, or damage. Sound comes after a video
@@ -452,8 +487,9 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
             continue;
         }
         if (soundDue && SoundBeforeZeros(pos, next, chunks) > 0) pos = keepRun(pos);
-        Damage(pos, next, out);
-        pos = next;
+        const uint64_t after = SoundAfterDamage(pos, next, chunks);
+        Damage(pos, next - after, out);
+        pos = keepRun(next - after);
     }
     if (pos < end && pos < stopAt) {
         // The rest holds no whole sample: the last one, cut off, then zeros.

@@ -71,6 +71,9 @@ private:
     // Before a stretch of zeros (a recorder's unwritten blocks): the whole chunks of sound that end
     // where the zeros begin. Their bytes, 0 when there are none.
     uint64_t SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks);
+    // After a stretch of damage, right before the video sample at `to`: whole chunks of sound that
+    // begin where the damage plainly ends (zeros, or a DV frame's last block). Their bytes.
+    uint64_t SoundAfterDamage(uint64_t from, uint64_t to, std::vector<Chunk>& chunks);
     // Bytes that are no sound of the recording: a damaged stretch, before the sample at `to`.
     void Damage(uint64_t from, uint64_t to, RecoveredMedia& out);
     // The next whole video sample at or after `from` that what follows it confirms (a video

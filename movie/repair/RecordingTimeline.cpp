@@ -193,14 +193,24 @@ bool RecordingTimeline::PlaceSound(const Segment& seg, size_t k, int64_t decode,
     const double hi = (video + (constrained ? w.Hi(k) : w.FirstChunkAfter(k))) * scale + double(soundEdit);
     const double centre = (lo + hi) / 2;
     if (getenv("TLDEBUG")) fprintf(stderr, "place track %zu decode %lld constrained %d lo %.6f hi %.6f (%f..%f units) earliest %lld grid %lld\n", k, (long long)decode, constrained, w.Lo(k), w.Hi(k), lo, hi, (long long)earliest, (long long)grid);
-    // The first grid point within the window, never before the sound already placed. (Two can
-    // fit only where the window is a whole buffer wide: the order was then a tie at its far end,
-    // which a muxer breaks for the video.)
+    // The grid point nearest the window's middle (the window without the muxer's rounding),
+    // never before the sound already placed. Where two lie within it the window is a whole buffer
+    // wide: the order was a tie at its far end, which a muxer breaks for the video: the first.
     const double slack = InterleaveWindows::kTolerance * scale;
+    const double inLo = constrained ? lo + slack : lo, inHi = constrained ? hi - slack : hi;
     int64_t best = kNone;
     const int64_t first = earliest + std::max<int64_t>(0, int64_t(std::ceil((lo - double(earliest)) / double(grid)))) * grid;
-    if (constrained && double(first) <= hi) best = first;
-    if (!constrained && double(first) <= hi + slack) best = first;
+    for (int64_t g = first; double(g) <= (constrained ? hi : hi + slack); g += grid) {
+        const bool inside = double(g) >= inLo - 0.5 && double(g) <= inHi + 0.5;
+        const double away = std::fabs(double(g) - (inLo + inHi) / 2);
+        if (best == kNone) {
+            best = g;
+            continue;
+        }
+        const bool bestInside = double(best) >= inLo - 0.5 && double(best) <= inHi + 0.5;
+        if (inside && bestInside) continue;  // both within: keep the first
+        if ((inside && !bestInside) || (!bestInside && away < std::fabs(double(best) - (inLo + inHi) / 2))) best = g;
+    }
     if (best == kNone) {
         // No grid point fits (a recorder whose buffers vary): the nearest one, or the centre in samples.
         const int64_t nearest = earliest + std::max<int64_t>(0, int64_t(std::llround((centre - double(earliest)) / double(grid)))) * grid;
@@ -233,26 +243,24 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
             break;
         }
     seg.resolved = true;
-    if (!prev) {
-        // The recording's start (or the first sample found after damage at its start): time 0.
+    if (!prev && seg.damage < 0) {
+        // The recording's start: time 0.
         seg.decode = 0;
         seg.presentOrigin = seg.video.empty() || !seg.hasKey ? 0 : -seg.present[seg.key];
         if (codec_ == Codec::Avc && seg.hasKey) seg.decode = -int64_t(seg.key);
-        for (size_t k = 0; k < tracks; ++k) {
-            if (seg.tracks[k].chunks.empty()) continue;
-            if (seg.damage < 0) seg.tracks[k].origin = 0;
-            else PlaceSound(seg, k, seg.decode, 0, seg.tracks[k].origin);
-        }
+        for (size_t k = 0; k < tracks; ++k)
+            if (!seg.tracks[k].chunks.empty()) seg.tracks[k].origin = 0;
         return;
     }
+    // After damage: what came before is the samples before it, or the recording's start.
+    const int64_t next = prev ? prev->decode + int64_t(prev->video.size()) : 0;
     if (seg.video.empty()) {
         // Sound alone after damage (no video to find its time by): it follows on.
-        seg.decode = prev->decode + int64_t(prev->video.size());
+        seg.decode = next;
         for (size_t k = 0; k < tracks; ++k) seg.tracks[k].origin = soundEnd[k];
         seg.estimated = true;
         return;
     }
-    const int64_t next = prev->decode + int64_t(prev->video.size());
     const double lost = double(media.damage[size_t(seg.damage)].bytes);
 
     // What a frame of recording costs in bytes, from what was recovered: its picture and its sound.
@@ -283,12 +291,12 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
         // DV: the stretch's bytes are whole frames and whole units of sound, and the sound resumes
         // where the interleave says: one count of frames fits both. The subcode's time codes,
         // where the recorder wrote them, count the frames between too.
-        const VideoStamp& before = stamps[prev->video.back()];
+        const VideoStamp* before = prev ? &stamps[prev->video.back()] : nullptr;
         const VideoStamp& after = stamps[seg.video.front()];
         const int fps = layout_.Video().dv625 ? 25 : 30;
         int64_t byTimecode = -1;
-        if (before.hasTimecode && after.hasTimecode) {
-            const int64_t gap = TimecodeFrames(after, fps, after.dropFrame) - TimecodeFrames(before, fps, before.dropFrame) - 1;
+        if (before && before->hasTimecode && after.hasTimecode) {
+            const int64_t gap = TimecodeFrames(after, fps, after.dropFrame) - TimecodeFrames(*before, fps, before->dropFrame) - 1;
             if (gap >= 0 && double(gap) * frameBytes_ <= lost) byTimecode = gap;
         }
         std::vector<int64_t> fits;
@@ -320,26 +328,63 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
         // of what was recovered, and the epoch the damage cut into, if the pictures before the IDR
         // picture continue it (its order counts then say how far it went, up to wraps).
         const int64_t estimatedKey = next + int64_t(std::llround(estimate)) + int64_t(seg.key);
+        // The IDR pictures recovered before: their slots and ids.
         std::vector<int64_t> keys;
-        for (size_t p = 0; p < s; ++p)
-            for (size_t j = 0; j < segs[p].video.size(); ++j)
-                if (stamps[segs[p].video[j]].idr && segs[p].usable[j]) keys.push_back(segs[p].presentOrigin + segs[p].present[j]);
-        int64_t period = 0;
-        bool regular = keys.size() >= 3;
-        for (size_t i = 1; i < keys.size(); ++i) {
-            const int64_t gap = keys[i] - keys[i - 1];
-            if (period == 0) period = gap;
-            regular = regular && gap == period && gap > 0;
+        uint32_t lastId = 0;
+        // How the ids of IDR pictures that follow each other go: +1 each, or taking turns.
+        bool counting = true, alternating = true, seenPair = false;
+        for (size_t p = 0; prev && p < s; ++p) {
+            bool previous = false;
+            uint32_t before = 0, beforeThat = 0;
+            int pairs = 0;
+            for (size_t j = 0; j < segs[p].video.size(); ++j) {
+                if (!stamps[segs[p].video[j]].idr || !segs[p].usable[j]) continue;
+                const uint32_t id = stamps[segs[p].video[j]].idrPicId;
+                if (previous) {
+                    seenPair = true;
+                    counting = counting && id == before + 1;
+                    alternating = alternating && id != before && (pairs == 0 || id == beforeThat);
+                    ++pairs;
+                }
+                beforeThat = before;
+                before = id;
+                previous = true;
+                keys.push_back(segs[p].presentOrigin + segs[p].present[j]);
+                lastId = id;
+            }
         }
+        // How many IDR pictures the damage took, where the ids count them: exactly, or whether odd
+        // or even; -1 when they do not tell.
+        int64_t lostKeys = -1;
+        bool lostOdd = false, parityKnown = false;
+        if (seenPair && !keys.empty()) {
+            const uint32_t after = stamps[seg.video[seg.key]].idrPicId;
+            if (counting && after > lastId) {
+                lostKeys = int64_t(after) - int64_t(lastId) - 1;
+            } else if (alternating) {
+                parityKnown = true;
+                lostOdd = after == lastId;
+            }
+        }
+        // The key-frame rhythm: the last two gaps between IDR pictures alike.
+        int64_t period = 0;
+        if (keys.size() >= 3 && keys[keys.size() - 1] - keys[keys.size() - 2] == keys[keys.size() - 2] - keys[keys.size() - 3])
+            period = keys.back() - keys[keys.size() - 2];
         std::vector<int64_t> rhythm, epoch;
-        if (regular) {
+        if (period > 0) {
             const int64_t m = std::llround(double(estimatedKey - keys.back()) / double(period));
-            for (int64_t c = std::max<int64_t>(1, m - 1); c <= std::max<int64_t>(1, m + 1); ++c)
+            for (int64_t c = std::max<int64_t>(1, m - 2); c <= std::max<int64_t>(1, m + 2); ++c) {
+                if (lostKeys >= 0 && c != lostKeys + 1) continue;
+                if (parityKnown && ((c - 1) % 2 == 1) != lostOdd) continue;
                 rhythm.push_back(keys.back() + c * period);
+            }
         }
         const VideoStamp& first = stamps[seg.video.front()];
         int64_t wrapSlots = 0;
-        if (!seg.keyStartsSegment && first.pocBits && prev->hasKey) {
+        // The damage took no IDR picture (as far as the ids tell): the pictures before the next one
+        // continue the epoch it cut into.
+        const bool sameEpoch = lostKeys == 0 || (parityKnown && !lostOdd) || (lostKeys < 0 && !parityKnown);
+        if (!seg.keyStartsSegment && sameEpoch && first.pocBits && prev && prev->hasKey) {
             // The first picture's count right after the damage, for each number of wraps lost in it.
             PocCounter carried = prev->pocEnd;
             const int64_t max = int64_t(1) << first.pocBits;
@@ -358,20 +403,30 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
             }
         }
         int64_t key = estimatedKey;
+        const bool idsTell = lostKeys == 0 || (parityKnown && !lostOdd);
         if (!rhythm.empty() && !epoch.empty()) {
             for (int64_t c : rhythm)
                 if (std::find(epoch.begin(), epoch.end(), c) != epoch.end()) {
                     key = c;
                     exact = true;
                 }
-            if (!exact) key = nearestTo(rhythm, double(estimatedKey));
-        } else if (!rhythm.empty()) {
-            key = nearestTo(rhythm, double(estimatedKey));
+            if (!exact) {
+                const int64_t byEpoch = nearestTo(epoch, double(estimatedKey));
+                if (idsTell || std::fabs(double(byEpoch - estimatedKey)) <= std::max(2.0, 0.15 * estimate)) key = byEpoch;
+            }
         } else if (!epoch.empty()) {
             key = nearestTo(epoch, double(estimatedKey));
-            // One wrap apart, the candidates are far enough apart for the byte rate to choose.
-            exact = std::fabs(double(key) - double(estimatedKey)) * 3 < double(wrapSlots);
+            // The ids say the epoch goes on, and one wrap apart the candidates are far enough apart
+            // for the byte rate to choose.
+            exact = idsTell && std::fabs(double(key) - double(estimatedKey)) * 3 < double(wrapSlots);
+        } else if (!rhythm.empty()) {
+            // The rhythm only where the byte rate does not say otherwise: an encoder puts an IDR
+            // picture early at a change of scene.
+            const int64_t byRhythm = nearestTo(rhythm, double(estimatedKey));
+            if (std::fabs(double(byRhythm - estimatedKey)) <= std::max(2.0, 0.15 * estimate)) key = byRhythm;
+            exact = lostKeys >= 0 && rhythm.size() == 1 && key == byRhythm;
         }
+        if (getenv("TLDEBUG")) fprintf(stderr, "avc: next %lld estimate %.1f estimatedKey %lld key %lld exact %d rhythm %zu epoch %zu lostKeys %lld parity %d odd %d period %lld\n", (long long)next, estimate, (long long)estimatedKey, (long long)key, exact, rhythm.size(), epoch.size(), (long long)lostKeys, parityKnown, lostOdd, (long long)period);
         decode = key - int64_t(seg.key);
         seg.presentOrigin = key - seg.present[seg.key];
     } else if (codec_ == Codec::Mpeg4 && seg.hasKey) {
@@ -381,7 +436,7 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
         const int64_t res = std::max<uint32_t>(1, stamps[seg.video[seg.key]].resolution);
         const double frameUnits = double(delta_) * double(res) / std::max<uint32_t>(1, layout_.Video().timeScale);
         const int64_t keyClock = seg.present[seg.key];
-        if (seg.absoluteTimes && start.absoluteTimes) {
+        if (seg.absoluteTimes && start.absoluteTimes && &start != &seg) {
             seg.presentOrigin = start.presentOrigin;
             exact = true;
         } else {
@@ -528,7 +583,7 @@ void RecordingTimeline::Place(RecoveredMedia& media, std::vector<VideoStamp>& st
                 break;
             }
         const int64_t next = prev ? prev->decode + int64_t(prev->video.size()) : 0;
-        d.time = VideoSeconds(double(std::max<int64_t>(0, next * delta_ - (prev ? 0 : 0))));
+        d.time = VideoSeconds(double(next * delta_));
         uint64_t left = 0;
         for (size_t j = 0; j < seg.video.size(); ++j) left += seg.usable[j] ? 0 : 1;
         d.framesLost = uint64_t(std::max<int64_t>(0, seg.decode - next)) + left;
@@ -559,7 +614,10 @@ void RecordingTimeline::Place(RecoveredMedia& media, std::vector<VideoStamp>& st
     if (layout_.Video().family == VideoFamily::Dv && !stamps.empty() && stamps.front().hasTimecode && tc.track >= 0 &&
         tc.frames > 0) {
         media.timecode.found = true;
-        media.timecode.frameNumber = TimecodeFrames(stamps.front(), tc.frames, tc.flags & 1);
+        // The track's time code is the movie's start: where the first frame is later (the
+        // recording's start was lost), its own time code less that.
+        const int64_t frames = media.video.empty() ? 0 : media.video.front().time / delta_;
+        media.timecode.frameNumber = TimecodeFrames(stamps.front(), tc.frames, tc.flags & 1) - frames;
         media.timecode.source = "DV subcode";
     }
 }

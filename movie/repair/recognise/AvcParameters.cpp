@@ -151,7 +151,7 @@ bool AvcParameters::ParseSlice(const uint8_t* nal, size_t size, AvcSlice& out) c
         out.field = r.Bit();
         if (out.field) out.bottom = r.Bit();
     }
-    if (out.type == 5) r.Ue();  // idr_pic_id
+    out.idrPicId = out.type == 5 ? r.Ue() : 0;
     out.hasPoc = sps->pocType == 0;
     if (out.hasPoc) out.pocLsb = r.Bits(int(sps->log2MaxPocLsb));
     return r.Ok();

@@ -32,6 +32,7 @@ struct AvcSlice {
     uint32_t ppsId = 0;
     uint32_t frameNum = 0;
     bool field = false, bottom = false;
+    uint32_t idrPicId = 0;
     uint32_t pocLsb = 0;
     bool hasPoc = false;
 };

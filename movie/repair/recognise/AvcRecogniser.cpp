@@ -63,6 +63,7 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         m.size = p - pos;
         VideoStamp& t = m.stamp;
         t.idr = first.type == 5;
+        t.idrPicId = first.idrPicId;
         m.key = t.idr;
         t.refIdc = first.refIdc;
         const AvcSps* sps = params_.SpsOfPps(first.ppsId);
@@ -114,6 +115,9 @@ VideoMatch AvcRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
             // written (zeros where the recorder stopped).
             const uint8_t* tail = w.Get(p + prefix + length - 1, 1);
             if (!tail || *tail == 0) return cut();
+            // Three zero bytes never stand in a NAL unit (an encoder escapes them): a slice with
+            // them was overwritten with zeros in part.
+            if (w.HasZeroRun(p + prefix, length, 3)) return cut();
             last = slice;
             sawSlice = true;
         } else if (!complete) {

@@ -102,6 +102,12 @@ VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
     return m;
 }
 
+bool DvRecogniser::EndsFrame(MediaWindow& w, uint64_t pos) const {
+    if (pos < kBlock) return false;
+    const uint8_t* b = w.Get(pos - kBlock, 4);
+    return b && BlockIs(b, kVideo, sequences_ - 1, channels_ - 1, 134);
+}
+
 std::string DvRecogniser::Sniff(MediaWindow& w, uint64_t pos, uint64_t end) {
     if (end <= pos || end - pos < 8 * kBlock) return "";
     const uint8_t* b = w.Get(pos, 8 * kBlock);

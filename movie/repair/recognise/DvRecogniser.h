@@ -11,6 +11,8 @@ class DvRecogniser : public VideoRecogniser {
 public:
     explicit DvRecogniser(const VideoLayout& layout);
     VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) override;
+    // Whether a frame of this system (whole or not) ends right before `pos`: its last DIF block does.
+    bool EndsFrame(MediaWindow& w, uint64_t pos) const;
     // "DV 525/60", "DV 625/50" (with "DV50" for 50 Mbit/s) when a DV frame starts at `pos`, else "".
     static std::string Sniff(MediaWindow& w, uint64_t pos, uint64_t end);
 

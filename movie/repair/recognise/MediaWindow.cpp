@@ -44,4 +44,23 @@ size_t MediaWindow::GetSome(uint64_t offset, size_t want, const uint8_t*& data, 
     return data ? count : 0;
 }
 
+bool MediaWindow::HasZeroRun(uint64_t offset, uint64_t count, size_t run) {
+    size_t zeros = 0;
+    while (count > 0) {
+        const uint8_t* d = nullptr;
+        const size_t n = GetSome(offset, size_t(std::min<uint64_t>(count, kScan)), d);
+        if (n == 0) return false;
+        for (size_t i = 0; i < n; ++i) {
+            if (d[i] != 0) {
+                zeros = 0;
+                continue;
+            }
+            if (++zeros >= run) return true;
+        }
+        offset += n;
+        count -= n;
+    }
+    return false;
+}
+
 }  // namespace movie::repair

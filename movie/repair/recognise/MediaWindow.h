@@ -26,6 +26,9 @@ public:
     const uint8_t* Get(uint64_t offset, size_t count, size_t ahead = kPeek);
     // As many bytes as are available at `offset`, up to `want` (at most the capacity); 0 at the end.
     size_t GetSome(uint64_t offset, size_t want, const uint8_t*& data, size_t ahead = kScan);
+    // Whether [offset, offset + count) holds `run` zero bytes in a row (coded pictures never do:
+    // zeros there were written in place of them). False when the bytes cannot be read.
+    bool HasZeroRun(uint64_t offset, uint64_t count, size_t run);
     bool Failed() const { return failed_; }
     uint64_t BytesRead() const { return bytesRead_; }
 

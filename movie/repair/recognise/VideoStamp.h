@@ -12,6 +12,7 @@ struct VideoStamp {
     bool dependsOnLost = false;
     // H.264: the slice header's picture order and frame number.
     bool idr = false;
+    uint32_t idrPicId = 0;
     uint8_t refIdc = 0;
     uint32_t pocLsb = 0;
     uint8_t pocBits = 0;  // bits of pocLsb; 0 where the stream gives no order (decode order holds)

@@ -163,6 +163,13 @@ void TemplateLayout::MapVideo(const Track& t, int index) {
     } else {
         l.family = VideoFamily::Unsupported;
     }
+    const bool allAlike = t.uniformSampleSize != 0 ||
+                          std::all_of(t.sizes.begin(), t.sizes.end(), [&](uint32_t size) { return size == l.largestSample; });
+    if (l.family == VideoFamily::Dv && l.largestSample == l.dvFrameBytes * 2 && allAlike) {
+        // DVCPRO50 stored under the plain DV codec (as some muxers label it): its frames are twice
+        // the size.
+        l.dvFrameBytes *= 2;
+    }
 }
 
 SoundLayout TemplateLayout::MapSound(const Track& t, int index) {
