@@ -79,8 +79,6 @@ RecordingTimeline::RecordingTimeline(const TemplateLayout& layout) : layout_(lay
     const VideoLayout& v = layout.Video();
     codec_ = v.family == VideoFamily::Avc ? Codec::Avc : v.family == VideoFamily::Mpeg4 ? Codec::Mpeg4 : Codec::Constant;
     delta_ = std::max<int64_t>(1, v.delta);
-    const EditShape e = layout.Edits(v.track);
-    videoEdit_ = e.present ? e.mediaTime : 0;
     frameBytes_ = v.family == VideoFamily::Dv ? double(v.dvFrameBytes) : 0;
 }
 
@@ -182,15 +180,14 @@ bool RecordingTimeline::PlaceSound(const Segment& seg, size_t k, int64_t decode,
     const SoundLayout& l = layout_.Sounds()[k];
     const int64_t unit = std::max<int64_t>(1, l.delta);
     const int64_t grid = std::max<int64_t>(1, int64_t(l.grid)) * unit;
-    const EditShape e = layout_.Edits(l.track);
-    const int64_t soundEdit = e.present ? e.mediaTime : 0;
-    // The segment's first video sample in interleave seconds, and the window in media units.
-    const double video = VideoSeconds(double(decode * delta_ - videoEdit_));
+    // The segment's first video sample on the recorder's clock, and the window in media units.
     const double scale = std::max<uint32_t>(1, l.timeScale);
+    const double video = VideoSeconds(double(decode * delta_)) - layout_.ClockOffset(layout_.Video().track);
+    const double soundEdit = layout_.ClockOffset(l.track) * scale;
     const InterleaveWindows& w = seg.windows;
     const bool constrained = layout_.InterleavedByTime() && w.Constrained(k) && w.Lo(k) <= w.Hi(k);
-    const double lo = (video + (constrained ? w.Lo(k) : w.FirstChunkAfter(k))) * scale + double(soundEdit);
-    const double hi = (video + (constrained ? w.Hi(k) : w.FirstChunkAfter(k))) * scale + double(soundEdit);
+    const double lo = (video + (constrained ? w.Lo(k) : w.FirstChunkAfter(k))) * scale + soundEdit;
+    const double hi = (video + (constrained ? w.Hi(k) : w.FirstChunkAfter(k))) * scale + soundEdit;
     const double centre = (lo + hi) / 2;
     if (getenv("TLDEBUG")) fprintf(stderr, "place track %zu decode %lld constrained %d lo %.6f hi %.6f (%f..%f units) earliest %lld grid %lld\n", k, (long long)decode, constrained, w.Lo(k), w.Hi(k), lo, hi, (long long)earliest, (long long)grid);
     // The grid point nearest the window's middle (the window without the muxer's rounding),
@@ -199,7 +196,9 @@ bool RecordingTimeline::PlaceSound(const Segment& seg, size_t k, int64_t decode,
     const double slack = InterleaveWindows::kTolerance * scale;
     const double inLo = constrained ? lo + slack : lo, inHi = constrained ? hi - slack : hi;
     int64_t best = kNone;
-    const int64_t first = earliest + std::max<int64_t>(0, int64_t(std::ceil((lo - double(earliest)) / double(grid)))) * grid;
+    // Chunks start on the grid counted from the track's start.
+    const double from = std::max(lo, double(earliest));
+    const int64_t first = int64_t(std::ceil(from / double(grid))) * grid;
     for (int64_t g = first; double(g) <= (constrained ? hi : hi + slack); g += grid) {
         const bool inside = double(g) >= inLo - 0.5 && double(g) <= inHi + 0.5;
         const double away = std::fabs(double(g) - (inLo + inHi) / 2);
@@ -213,7 +212,7 @@ bool RecordingTimeline::PlaceSound(const Segment& seg, size_t k, int64_t decode,
     }
     if (best == kNone) {
         // No grid point fits (a recorder whose buffers vary): the nearest one, or the centre in samples.
-        const int64_t nearest = earliest + std::max<int64_t>(0, int64_t(std::llround((centre - double(earliest)) / double(grid)))) * grid;
+        const int64_t nearest = std::max<int64_t>(earliest, int64_t(std::llround(centre / double(grid))) * grid);
         best = std::fabs(double(nearest) - centre) <= double(unit) * 2
                    ? nearest
                    : std::max<int64_t>(earliest, int64_t(std::llround(centre / double(unit))) * unit);
@@ -381,9 +380,11 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
         }
         const VideoStamp& first = stamps[seg.video.front()];
         int64_t wrapSlots = 0;
-        // The damage took no IDR picture (as far as the ids tell): the pictures before the next one
-        // continue the epoch it cut into.
-        const bool sameEpoch = lostKeys == 0 || (parityKnown && !lostOdd) || (lostKeys < 0 && !parityKnown);
+        // The damage took no IDR picture (the ids count none, or do not say otherwise and it took
+        // less than a group of pictures): the pictures before the next one continue the epoch it
+        // cut into.
+        const bool shortLoss = period == 0 || estimate + double(seg.key) < double(period);
+        const bool sameEpoch = lostKeys == 0 || (lostKeys < 0 && !(parityKnown && lostOdd) && shortLoss);
         if (!seg.keyStartsSegment && sameEpoch && first.pocBits && prev && prev->hasKey) {
             // The first picture's count right after the damage, for each number of wraps lost in it.
             PocCounter carried = prev->pocEnd;
@@ -403,7 +404,7 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
             }
         }
         int64_t key = estimatedKey;
-        const bool idsTell = lostKeys == 0 || (parityKnown && !lostOdd);
+        const bool idsTell = lostKeys == 0 || (parityKnown && !lostOdd && shortLoss);
         if (!rhythm.empty() && !epoch.empty()) {
             for (int64_t c : rhythm)
                 if (std::find(epoch.begin(), epoch.end(), c) != epoch.end()) {

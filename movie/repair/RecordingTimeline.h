@@ -48,7 +48,6 @@ private:
     Codec codec_;
     int64_t delta_;        // video media units a frame
     int64_t pocStep_ = 2;  // H.264: picture order count from one frame to the next
-    int64_t videoEdit_;    // the recorder's video edit: the first frame's composition delay
     double frameBytes_;    // DV: every frame's size; 0 for video of varying size
 };
 

@@ -673,14 +673,21 @@ def expected_frames(m, damage, inter, mpeg4):
         h = damage.hit(s['offset'], s['size'])
         why.append(None if h is None else 'after the cut' if h == 'cut' else 'damaged')
     if inter:
-        waiting = False
+        waiting, key = False, None
         for i, s in enumerate(v):
             if why[i]:
-                waiting = True
+                waiting, key = True, None
             elif s['sync']:
+                # The frames decoded after the key frame and shown before it refer to the frame
+                # before it too (an open group), which is lost.
+                key = s['time'] if waiting else None
                 waiting = False
             elif waiting:
                 why[i] = 'until the next key frame'
+            elif key is not None and s['time'] < key:
+                why[i] = 'refers to a frame before the key frame'
+            else:
+                key = None
         for i, s in enumerate(v):
             if why[i] is None and any(why[j] and v[j]['time'] < s['time'] for j in range(i + 1, min(i + 8, len(v)))):
                 why[i] = 'shown after a lost frame'

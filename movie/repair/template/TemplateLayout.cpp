@@ -277,6 +277,7 @@ void TemplateLayout::MeasureChunks() {
     }
     // The order of the template's own chunks against the order of their start times, buffer by
     // buffer or at least chunk by chunk.
+    InterleaveWindows last = Windows(false);
     const auto inOrder = [&](bool byBuffer) {
         InterleaveWindows windows = Windows(byBuffer);
         bool fits = interleaved_;
@@ -286,6 +287,7 @@ void TemplateLayout::MeasureChunks() {
             else
                 for (uint32_t i = 0; i < p.samples; ++i) fits = windows.Video() && fits;
         }
+        if (fits) last = windows;
         return fits;
     };
     std::vector<std::pair<uint64_t, uint64_t>> byCount(runs.begin(), runs.end());
@@ -325,6 +327,23 @@ void TemplateLayout::MeasureChunks() {
     }
     byBuffer_ = inOrder(true);
     byTime_ = byBuffer_ || inOrder(false);
+    // The clock the recorder ordered its chunks by: the tracks' decode times less their edits (the
+    // times it presents them at), or the decode times as stored. The template's tracks all begin at
+    // time 0; the clock is the one by which its own chunks are in order.
+    const double videoEdit = EditSeconds(video_.track);
+    editedClock_ = true;
+    for (size_t k = 0; byTime_ && k < sounds_.size(); ++k) {
+        if (!last.Constrained(k)) continue;
+        const double edited = videoEdit - EditSeconds(sounds_[k].track);
+        const auto within = [&](double x) { return x >= last.Lo(k) && x <= last.Hi(k); };
+        if (!within(edited) && within(0)) editedClock_ = false;
+    }
+}
+
+double TemplateLayout::EditSeconds(int track) const {
+    const EditShape e = Edits(track);
+    if (track < 0 || !e.present) return 0;
+    return double(e.mediaTime) / std::max<uint32_t>(1, movie_.tracks[size_t(track)].mediaTimeScale);
 }
 
 InterleaveWindows TemplateLayout::Windows(bool byBuffer) const {

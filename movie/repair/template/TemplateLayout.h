@@ -98,6 +98,9 @@ public:
     bool InterleavedByTime() const { return byTime_; }
     // Whether the template's media begins with sound rather than video.
     bool StartsWithSound() const { return startsWithSound_; }
+    // The offset of a track's times on the clock the recorder interleaved by, in seconds: its edit's
+    // start where the recorder ordered chunks by the times it presents, 0 where by decode times.
+    double ClockOffset(int track) const { return editedClock_ ? EditSeconds(track) : 0; }
     // Empty windows for the template's sound tracks against its video, at the finest grain the
     // template's own order bears out (its sound buffers, else its chunks).
     InterleaveWindows NewWindows() const { return Windows(byBuffer_); }
@@ -110,6 +113,7 @@ private:
     static SoundLayout MapSound(const Track& t, int index);
     void MeasureChunks();
     InterleaveWindows Windows(bool byBuffer) const;
+    double EditSeconds(int track) const;
     void MapTimecode();
 
     std::string path_;
@@ -124,7 +128,8 @@ private:
     double longestRun_ = 0;
     bool byTime_ = false;
     bool startsWithSound_ = false;
-    bool byBuffer_ = false;  // the order holds buffer by buffer (the grid), not only chunk by chunk
+    bool byBuffer_ = false;
+    bool editedClock_ = true;  // the order holds buffer by buffer (the grid), not only chunk by chunk
 };
 
 // A fourcc as four characters, e.g. "dvc ".
