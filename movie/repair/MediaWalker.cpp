@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "movie/repair/recognise/DvRecogniser.h"
-
 namespace movie::repair {
 
 namespace {
@@ -92,7 +90,21 @@ void MediaWalker::KeepVideo(uint64_t pos, uint64_t size, VideoMatch m, Recovered
         out.videoHeight = m.height;
     }
     out.mediaBytes += size;
-    if (kept_) kept_(pos, size);
+    HandPending();
+    pending_ = true;
+    pendingPos_ = pos;
+    pendingSize_ = size;
+}
+
+void MediaWalker::Hand(uint64_t offset, uint64_t bytes) {
+    HandPending();
+    if (kept_) kept_(offset, bytes);
+}
+
+void MediaWalker::HandPending() {
+    if (!pending_) return;
+    pending_ = false;
+    if (kept_) kept_(pendingPos_, pendingSize_);
 }
 
 void MediaWalker::KeepSound(uint64_t pos, const Chunk& chunk, RecoveredMedia& out) {
@@ -105,13 +117,24 @@ void MediaWalker::KeepSound(uint64_t pos, const Chunk& chunk, RecoveredMedia& ou
     out.sound.push_back(c);
     windows_.Sound(size_t(chunk.track), int64_t(chunk.samples) * std::max<uint32_t>(1, sounds_[size_t(chunk.track)].delta));
     out.mediaBytes += chunk.bytes;
-    if (kept_) kept_(pos, chunk.bytes);
+    Hand(pos, chunk.bytes);
     videoSinceSound_ = 0;
     lastTrack_ = chunk.track;
 }
 
 void MediaWalker::Damage(uint64_t from, uint64_t to, RecoveredMedia& out) {
     if (to <= from) return;
+    // Bytes that are not zeros, right after a picture whose end only its own length fields give:
+    // the garbage may have begun inside it.
+    const uint8_t* first = w_.Get(from, 1);
+    if (pending_ && pendingPos_ + pendingSize_ == from && first && *first != 0 && !video_->ChecksWholeSample() &&
+        !out.video.empty() && out.video.back().offset == pendingPos_) {
+        pending_ = false;
+        out.mediaBytes -= pendingSize_;
+        out.video.pop_back();
+        stamps_.pop_back();
+        from = pendingPos_;
+    }
     DamagedStretch d;
     d.offset = from;
     d.bytes = to - from;
@@ -298,13 +321,12 @@ uint64_t MediaWalker::SoundAfterDamage(uint64_t from, uint64_t to, std::vector<C
     std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
     for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
     std::sort(sizes.begin(), sizes.end(), std::greater<>());
-    const auto* dv = dynamic_cast<const DvRecogniser*>(video_.get());
     const size_t probe = 64;
     for (uint64_t size : sizes) {
         if (size == 0 || size + probe > to - from) continue;
         const uint64_t at = to - size;
         const uint8_t* before = w_.Get(at - probe, probe);
-        const bool plainEnd = (before && AllZero(before, probe)) || (dv && dv->EndsFrame(w_, at));
+        const bool plainEnd = (before && AllZero(before, probe)) || video_->EndsSample(w_, at);
         if (!plainEnd || w_.HasZeroRun(at, size, 256)) continue;
         std::vector<Chunk> split;
         const int last = lastTrack_;
@@ -411,6 +433,7 @@ uint64_t MediaWalker::TakeTimecodeSample(uint64_t pos, uint64_t end, RecoveredMe
 void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredMedia& out, Kept kept) {
     kept_ = std::move(kept);
     out = RecoveredMedia{};
+    pending_ = false;
     stamps_.clear();
     out.dataStart = start;
     out.dataEnd = end;
@@ -491,6 +514,7 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
         Damage(pos, next - after, out);
         pos = keepRun(next - after);
     }
+    HandPending();
     if (pos < end && pos < stopAt) {
         // The rest holds no whole sample: the last one, cut off, then zeros.
         const uint64_t lastByte = LastNonZero(pos, end);

@@ -105,6 +105,12 @@ private:
     InterleaveWindows windows_;  // of the stretch since the last damage
     std::vector<VideoStamp> stamps_;
     Kept kept_;
+    // The last video sample kept, not yet handed to `kept_`: garbage that starts right after it
+    // may have started inside it (its last unit's length lies in the garbage).
+    bool pending_ = false;
+    uint64_t pendingPos_ = 0, pendingSize_ = 0;
+    void Hand(uint64_t offset, uint64_t bytes);
+    void HandPending();
 };
 
 }  // namespace movie::repair

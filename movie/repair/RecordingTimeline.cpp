@@ -262,9 +262,17 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
     }
     const double lost = double(media.damage[size_t(seg.damage)].bytes);
 
-    // What a frame of recording costs in bytes, from what was recovered: its picture and its sound.
+    // What a frame of recording costs in bytes: its picture, from the pictures on both sides of the
+    // damage (the recording's rate there), and its sound.
     double videoBytes = 0, soundBytes = 0, soundSeconds = 0;
-    for (const RecoveredVideoSample& v : media.video) videoBytes += v.size;
+    size_t pictures = 0;
+    const auto around = [&](const Segment& g, bool last) {
+        const size_t n = std::min<size_t>(g.video.size(), 50);
+        for (size_t i = 0; i < n; ++i) videoBytes += media.video[g.video[last ? g.video.size() - 1 - i : i]].size;
+        pictures += n;
+    };
+    if (prev) around(*prev, true);
+    around(seg, false);
     for (const RecoveredSoundChunk& c : media.sound) soundBytes += c.bytes;
     for (size_t k = 0; k < tracks; ++k) {
         int64_t units = 0;
@@ -272,7 +280,7 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
         soundSeconds = std::max(soundSeconds, SoundSeconds(k, double(units)));
     }
     const double frameSeconds = VideoSeconds(double(delta_));
-    const double pictureBytes = media.video.empty() ? 0 : videoBytes / double(media.video.size());
+    const double pictureBytes = pictures == 0 ? 0 : videoBytes / double(pictures);
     const double soundPerFrame = soundSeconds > 0 ? soundBytes / soundSeconds * frameSeconds : 0;
     const double estimate = pictureBytes + soundPerFrame > 0 ? lost / (pictureBytes + soundPerFrame) : 0;
     const auto nearestTo = [](const std::vector<int64_t>& candidates, double target) {

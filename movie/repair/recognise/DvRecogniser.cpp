@@ -102,7 +102,7 @@ VideoMatch DvRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
     return m;
 }
 
-bool DvRecogniser::EndsFrame(MediaWindow& w, uint64_t pos) const {
+bool DvRecogniser::EndsSample(MediaWindow& w, uint64_t pos) {
     if (pos < kBlock) return false;
     const uint8_t* b = w.Get(pos - kBlock, 4);
     return b && BlockIs(b, kVideo, sequences_ - 1, channels_ - 1, 134);

@@ -11,8 +11,9 @@ class DvRecogniser : public VideoRecogniser {
 public:
     explicit DvRecogniser(const VideoLayout& layout);
     VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) override;
-    // Whether a frame of this system (whole or not) ends right before `pos`: its last DIF block does.
-    bool EndsFrame(MediaWindow& w, uint64_t pos) const;
+    // A frame of this system (whole or not) ends right before `pos`: its last DIF block does.
+    bool EndsSample(MediaWindow& w, uint64_t pos) override;
+    bool ChecksWholeSample() const override { return true; }
     // "DV 525/60", "DV 625/50" (with "DV50" for 50 Mbit/s) when a DV frame starts at `pos`, else "".
     static std::string Sniff(MediaWindow& w, uint64_t pos, uint64_t end);
 

@@ -158,6 +158,14 @@ VideoMatch JpegRecogniser::MatchB(MediaWindow& w, uint64_t pos, uint64_t end) {
 }
 
 VideoMatch JpegRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
+    VideoMatch m = MatchImages(w, pos, end);
+    // An encoder never writes a kilobyte of zeros into a picture: such an image was overwritten
+    // in part (zeros where blocks of the recording were lost).
+    if (m.kind == VideoMatch::Whole && w.HasZeroRun(pos, m.size, 1024)) m.kind = VideoMatch::CutOff;
+    return m;
+}
+
+VideoMatch JpegRecogniser::MatchImages(MediaWindow& w, uint64_t pos, uint64_t end) {
     if (pos >= end) return {};
     if (markerless_) return MatchB(w, pos, end);
     VideoMatch m;
@@ -191,6 +199,12 @@ VideoMatch JpegRecogniser::Match(MediaWindow& w, uint64_t pos, uint64_t end) {
         m.height = first.height + f2.height;
     }
     return m;
+}
+
+bool JpegRecogniser::EndsSample(MediaWindow& w, uint64_t pos) {
+    if (markerless_ || pos < 2) return false;
+    const uint8_t* b = w.Get(pos - 2, 2);
+    return b && b[0] == 0xFF && b[1] == 0xD9;
 }
 
 std::string JpegRecogniser::Sniff(MediaWindow& w, uint64_t pos, uint64_t end) {

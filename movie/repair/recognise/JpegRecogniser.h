@@ -11,6 +11,9 @@ class JpegRecogniser : public VideoRecogniser {
 public:
     explicit JpegRecogniser(const VideoLayout& layout);
     VideoMatch Match(MediaWindow& w, uint64_t pos, uint64_t end) override;
+    // An image's end marker right before `pos` ('mjpb' has none to tell by).
+    bool EndsSample(MediaWindow& w, uint64_t pos) override;
+    bool ChecksWholeSample() const override { return true; }
     // "Motion-JPEG WxH" when an image starts at `pos`, else "".
     static std::string Sniff(MediaWindow& w, uint64_t pos, uint64_t end);
 
@@ -28,6 +31,8 @@ private:
     static Field ParseField(MediaWindow& w, uint64_t pos, uint64_t end, uint64_t limit);
     Field ParseFieldB(MediaWindow& w, uint64_t pos, uint64_t end) const;
     VideoMatch MatchB(MediaWindow& w, uint64_t pos, uint64_t end);
+    // The field or fields from `pos`, as their markers and headers give them.
+    VideoMatch MatchImages(MediaWindow& w, uint64_t pos, uint64_t end);
 
     bool markerless_;
     uint32_t height_;

@@ -39,6 +39,12 @@ public:
     uint64_t Find(MediaWindow& w, uint64_t from, uint64_t limit, uint64_t end);
     // Records a sample the walk keeps, in file order (MPEG-4 headers carry over to later samples).
     virtual void Keep(VideoMatch& m) { (void)m; }
+    // Whether a sample's bytes plainly end right before `pos` (a DV frame's last block, a JPEG
+    // image's end marker): where damage ends inside a picture, what follows it is whole again.
+    virtual bool EndsSample(MediaWindow& w, uint64_t pos) { (void)w, (void)pos; return false; }
+    // Whether the recogniser checks a sample to its last byte, so that garbage right after a whole
+    // one did not begin inside it.
+    virtual bool ChecksWholeSample() const { return false; }
 
 protected:
     // Bytes a quick look at a candidate position needs, and that look: false rules `p` out.
