@@ -293,9 +293,21 @@ uint64_t MediaWalker::SoundBeforeCut(uint64_t pos, uint64_t end, std::vector<Chu
     return at;
 }
 
-uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks) {
+uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks, std::vector<uint32_t>& aacFrames) {
     chunks.clear();
-    if (aac_ || constant_.empty() || !constant_.front()) return 0;
+    aacFrames.clear();
+    if (aac_) {
+        // Frames up to the first that is zeros.
+        const uint64_t bytes = MeasureAac(pos, to, aacFrames);
+        const uint8_t* after = bytes > 0 && to - pos - bytes >= 64 ? w_.Get(pos + bytes, 64) : nullptr;
+        if (!after || !AllZero(after, 64)) {
+            aacFrames.clear();
+            return 0;
+        }
+        chunks.push_back({0, bytes, uint32_t(aacFrames.size())});
+        return bytes;
+    }
+    if (constant_.empty() || !constant_.front()) return 0;
     std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
     for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
     std::sort(sizes.begin(), sizes.end(), std::greater<>());
@@ -509,7 +521,7 @@ void MediaWalker::Walk(uint64_t start, uint64_t end, uint64_t stopAt, RecoveredM
             pos = keepRun(pos);
             continue;
         }
-        if (soundDue && SoundBeforeZeros(pos, next, chunks) > 0) pos = keepRun(pos);
+        if (soundDue && SoundBeforeZeros(pos, next, chunks, frames) > 0) pos = keepRun(pos);
         const uint64_t after = SoundAfterDamage(pos, next, chunks);
         Damage(pos, next - after, out);
         pos = keepRun(next - after);

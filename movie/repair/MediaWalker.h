@@ -70,7 +70,7 @@ private:
     bool KeepOpenEnded(uint64_t pos, uint64_t span, VideoMatch m, bool cutTail, RecoveredMedia& out);
     // Before a stretch of zeros (a recorder's unwritten blocks): the whole chunks of sound that end
     // where the zeros begin. Their bytes, 0 when there are none.
-    uint64_t SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks);
+    uint64_t SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks, std::vector<uint32_t>& aacFrames);
     // After a stretch of damage, right before the video sample at `to`: whole chunks of sound that
     // begin where the damage plainly ends (zeros, or a DV frame's last block). Their bytes.
     uint64_t SoundAfterDamage(uint64_t from, uint64_t to, std::vector<Chunk>& chunks);

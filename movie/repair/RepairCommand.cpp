@@ -50,26 +50,55 @@ std::string Seconds(double s) {
 }
 
 // Lines of a console's 80 columns: what a user reads in the window of a file dropped onto the exe.
+// A time in the recording: "m:ss.ss".
+std::string RecordingTime(double seconds) {
+    char text[32];
+    const long whole = long(seconds / 60);
+    std::snprintf(text, sizeof text, "%ld:%05.2f", whole, seconds - double(whole) * 60);
+    return text;
+}
+
+// Lines of a console's 80 columns: what a user reads in the window of a file dropped onto the exe.
 void PrintReport(std::ostream& out, const std::string& damaged, const std::string& output,
                  const std::string& templateNote, const TemplateLayout& layout, const RepairReport& r) {
     const char kIndent[] = "            ";
     out << "Repaired " << damaged << "\n";
     out << "  template: " << layout.Path() << "\n" << kIndent << "(" << templateNote << ")\n";
+    bool timecode = false;
     for (const RecoveredTrack& t : r.tracks) {
-        if (t.kind == TrackKind::Video)
+        if (t.kind == TrackKind::Video) {
             out << "  video:    " << t.frames << " frames, " << Seconds(t.seconds) << " s\n" << kIndent << layout.VideoText() << "\n";
-        else if (t.kind == TrackKind::Sound)
+        } else if (t.kind == TrackKind::Sound) {
             out << "  sound:    " << t.frames << " sample frames, " << Seconds(t.seconds) << " s\n"
                 << kIndent << layout.SoundText(size_t(std::max(t.sound, 0))) << "\n";
-        else
+            if (t.silence > 0) out << kIndent << Seconds(t.silence) << " s of silence where sound was lost\n";
+            if (t.unfilled > 0)
+                out << kIndent << Seconds(t.unfilled) << " s lost that no silence stands for: what follows plays early\n";
+        } else {
             out << "  timecode: " << t.timecode << " (" << r.media.timecode.source << ")\n";
+            timecode = true;
+        }
     }
+    if (layout.Timecode().track >= 0 && !timecode)
+        out << "  timecode: none: the recording's start time is not in what was recovered\n"
+            << kIndent << "(the template's is never copied)\n";
     out << "  media:    " << r.media.mediaBytes << " bytes recovered\n";
     out << kIndent << r.media.cutOffBytes << " bytes of a cut-off last sample dropped\n";
     out << kIndent << r.media.skippedBytes << " bytes skipped\n";
     if (r.media.skippedBytes > 0)
         out << kIndent << "(" << r.media.skippedStretches << (r.media.skippedStretches == 1 ? " stretch" : " stretches")
             << " of zeros or bytes that fit no track)\n";
+    // Each damaged stretch: where, when, and what the recording lost there.
+    constexpr size_t kListed = 20;
+    for (size_t i = 0; i < r.media.damage.size() && i < kListed; ++i) {
+        const DamagedStretch& d = r.media.damage[i];
+        out << (i == 0 ? "  damage:   " : kIndent) << "at byte " << d.offset << ", " << d.bytes << " bytes, "
+            << RecordingTime(d.time) << " into the recording:\n"
+            << kIndent << "  " << d.framesLost << (d.framesLost == 1 ? " frame" : " frames") << " and "
+            << Seconds(d.soundLost) << " s of sound lost" << (d.estimated ? " (time from the byte rate)" : "") << "\n";
+    }
+    if (r.media.damage.size() > kListed)
+        out << kIndent << "and " << r.media.damage.size() - kListed << " more damaged stretches\n";
     out << "Wrote " << output << "\n";
 }
 
