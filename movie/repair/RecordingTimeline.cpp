@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
-#include <cstdio>
-#include <cstdlib>
 
 namespace movie::repair {
 
@@ -93,18 +91,17 @@ double RecordingTimeline::SoundSeconds(size_t track, double units) const {
 void RecordingTimeline::ReadVideo(Segment& seg, const std::vector<VideoStamp>& stamps, const Segment* before) const {
     const size_t n = seg.video.size();
     seg.present.assign(n, 0);
-    seg.usable.assign(n, before == nullptr);
     if (n == 0) return;
     if (codec_ == Codec::Constant) {
         for (size_t j = 0; j < n; ++j) seg.present[j] = int64_t(j);
-        seg.usable.assign(n, true);
         seg.hasKey = true;
         return;
     }
     if (codec_ == Codec::Avc) {
         // Epoch by epoch (an IDR picture starts one): its pictures are presented after all of the
         // epoch before. Pictures before the segment's first IDR picture continue an epoch the
-        // damage cut into: counted on from their first order count, they wait for the timeline.
+        // damage cut into: counted on from their first order count, they tell the timeline how
+        // far that epoch went.
         PocCounter poc;
         int64_t epochBase = 0, epochMax = -1;
         bool inEpoch = false;
@@ -128,14 +125,11 @@ void RecordingTimeline::ReadVideo(Segment& seg, const std::vector<VideoStamp>& s
             if (t.pocBits == 0) {
                 slot = inEpoch ? epochMax + 1 : int64_t(j);  // no order in the stream: as decoded
             } else {
-                const int64_t count = poc.Next(t);
-                slot = FloorDiv(count - (inEpoch || j > 0 ? 0 : 0), pocStep_);
-                if (!inEpoch && j == 0) slot = FloorDiv(t.pocLsb, pocStep_);
+                slot = FloorDiv(poc.Next(t), pocStep_);
             }
             if (inEpoch) {
                 seg.present[j] = epochBase + slot;
                 epochMax = std::max(epochMax, slot);
-                seg.usable[j] = true;
             } else {
                 seg.present[j] = slot;
             }
@@ -169,10 +163,6 @@ void RecordingTimeline::ReadVideo(Segment& seg, const std::vector<VideoStamp>& s
             seg.hasKey = true;
             seg.key = j;
         }
-        // After damage: nothing before the key frame, nor B frames shown before it (they refer
-        // to the anchor before it, which is lost).
-        if (seg.hasKey && !(before != nullptr && t.vopType == 2 && seg.present[j] < seg.present[seg.key]))
-            seg.usable[j] = true;
     }
 }
 
@@ -189,7 +179,6 @@ bool RecordingTimeline::PlaceSound(const Segment& seg, size_t k, int64_t decode,
     const double lo = (video + (constrained ? w.Lo(k) : w.FirstChunkAfter(k))) * scale + soundEdit;
     const double hi = (video + (constrained ? w.Hi(k) : w.FirstChunkAfter(k))) * scale + soundEdit;
     const double centre = (lo + hi) / 2;
-    if (getenv("TLDEBUG")) fprintf(stderr, "place track %zu decode %lld constrained %d lo %.6f hi %.6f (%f..%f units) earliest %lld grid %lld\n", k, (long long)decode, constrained, w.Lo(k), w.Hi(k), lo, hi, (long long)earliest, (long long)grid);
     // The grid point nearest the window's middle (the window without the muxer's rounding),
     // never before the sound already placed. Where two lie within it the window is a whole buffer
     // wide: the order was a tie at its far end, which a muxer breaks for the video: the first.
@@ -435,7 +424,6 @@ void RecordingTimeline::Resolve(std::vector<Segment>& segs, size_t s, const Reco
             if (std::fabs(double(byRhythm - estimatedKey)) <= std::max(2.0, 0.15 * estimate)) key = byRhythm;
             exact = lostKeys >= 0 && rhythm.size() == 1 && key == byRhythm;
         }
-        if (getenv("TLDEBUG")) fprintf(stderr, "avc: next %lld estimate %.1f estimatedKey %lld key %lld exact %d rhythm %zu epoch %zu lostKeys %lld parity %d odd %d period %lld\n", (long long)next, estimate, (long long)estimatedKey, (long long)key, exact, rhythm.size(), epoch.size(), (long long)lostKeys, parityKnown, lostOdd, (long long)period);
         decode = key - int64_t(seg.key);
         seg.presentOrigin = key - seg.present[seg.key];
     } else if (codec_ == Codec::Mpeg4 && seg.hasKey) {
@@ -554,8 +542,10 @@ void RecordingTimeline::Place(RecoveredMedia& media, std::vector<VideoStamp>& st
         ReadVideo(segs[s], stamps, segs[s].damage >= 0 ? before : nullptr);
     }
     // The walk has said which frames refer to lost ones.
-    for (Segment& seg : segs)
+    for (Segment& seg : segs) {
+        seg.usable.resize(seg.video.size());
         for (size_t j = 0; j < seg.video.size(); ++j) seg.usable[j] = !stamps[seg.video[j]].dependsOnLost;
+    }
     for (size_t s = 0; s < segs.size(); ++s) Resolve(segs, s, media, stamps);
 
     // Times, and the frames that cannot be shown.
@@ -581,6 +571,13 @@ void RecordingTimeline::Place(RecoveredMedia& media, std::vector<VideoStamp>& st
             }
         }
     }
+    // A picture shown before the first key frame's time (a stream that begins inside a group of
+    // pictures) cannot be shown before the recording's start: the video starts with it.
+    int64_t earliestShown = 0;
+    for (size_t i = 0; i < media.video.size(); ++i)
+        if (keep[i]) earliestShown = std::min(earliestShown, media.video[i].time);
+    if (earliestShown < 0)
+        for (RecoveredVideoSample& v : media.video) v.time -= earliestShown;
     // What each damaged stretch lost.
     for (size_t s = 1; s < segs.size(); ++s) {
         const Segment& seg = segs[s];

@@ -1,7 +1,8 @@
 // Fuzz target for the repair's media walk: the input's first byte picks a template (a clip of the
-// corpus), the rest is the damaged media. The walk, the template check and the new movie header
-// must never crash, and what the walk reports must hold together: samples in order, inside the
-// media, not overlapping, every byte counted once, and a header that reads back as a movie.
+// corpus), the rest is the damaged media. The walk, the timeline, the template check and the new
+// movie header must never crash, and what they report must hold together: samples in order,
+// inside the media, not overlapping, every byte counted once, and a header that reads back as a
+// movie.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,7 @@
 #include "movie/container/MovieReader.h"
 #include "movie/repair/ClipRepair.h"
 #include "movie/repair/MediaWalker.h"
+#include "movie/repair/RecordingTimeline.h"
 #include "movie/repair/write/RepairedMovieWriter.h"
 
 using namespace movie;
@@ -50,6 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MediaWalker walker(layout, window);
     RecoveredMedia found;
     walker.Walk(0, end, end, found);
+    // Every sample at a time of its own: the timeline takes what the walk found, as it stands.
+    std::vector<VideoStamp> stamps = walker.Stamps();
+    Check(stamps.size() == found.video.size());
+    RecordingTimeline(layout).Place(found, stamps);
+    Check(stamps.size() == found.video.size());
+    for (const RecoveredSoundChunk& c : found.sound) Check(c.time >= 0);
 
     uint64_t last = 0, bytes = 0;
     size_t v = 0, s = 0;
