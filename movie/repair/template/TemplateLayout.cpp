@@ -67,7 +67,19 @@ bool TemplateLayout::Load(const std::string& path, std::string& why) {
 
 const SoundLayout TemplateLayout::kNoSound{};
 
+bool TemplateLayout::BuildFromMedia(const Movie& movie, std::vector<uint8_t> moovBytes, const std::string& soundLeftOut,
+                                    std::string& why) {
+    path_.clear();
+    if (!Build(movie, std::move(moovBytes), why)) return false;
+    fromMedia_ = true;
+    soundLeftOut_ = soundLeftOut;
+    for (SoundLayout& l : sounds_) l.leftOut = !soundLeftOut.empty();
+    return true;
+}
+
 bool TemplateLayout::Build(const Movie& movie, std::vector<uint8_t> moovBytes, std::string& why) {
+    fromMedia_ = false;
+    soundLeftOut_.clear();
     movie_ = movie;
     moov_ = std::move(moovBytes);
     video_ = VideoLayout{};

@@ -49,6 +49,8 @@ struct SoundLayout {
     uint32_t largestChunk = 0;       // bytes
     double bytesPerSecond = 0;       // of the stored sound
     std::vector<uint8_t> config;     // esds body (AAC)
+    // Walked as sound, but not written into the repaired clip: its format could not be told.
+    bool leftOut = false;
 };
 
 // The template's timecode track ('tmcd'): how its one sample counts frames. The repaired clip gets
@@ -75,6 +77,16 @@ public:
     bool Load(const std::string& path, std::string& why);
     // The same from a movie already read and its header's bytes (tests, fuzzing).
     bool Build(const Movie& movie, std::vector<uint8_t> moovBytes, std::string& why);
+    // The same from a movie that describes what the damaged media itself shows, no healthy clip
+    // (DvMediaLayout). `soundLeftOut`, when not empty, says why its sound tracks are walked but
+    // left out of the repaired clip.
+    bool BuildFromMedia(const Movie& movie, std::vector<uint8_t> moovBytes, const std::string& soundLeftOut,
+                        std::string& why);
+
+    // Whether the layout was taken from the media rather than from a healthy clip (Path() is then
+    // empty), and why its sound is left out ("" when it is kept).
+    bool FromMedia() const { return fromMedia_; }
+    const std::string& SoundLeftOut() const { return soundLeftOut_; }
 
     const std::string& Path() const { return path_; }
     const Movie& Template() const { return movie_; }
@@ -117,6 +129,8 @@ private:
     void MapTimecode();
 
     std::string path_;
+    bool fromMedia_ = false;
+    std::string soundLeftOut_;
     Movie movie_;
     std::vector<uint8_t> moov_;
     static const SoundLayout kNoSound;

@@ -205,7 +205,7 @@ void RepairedMovieWriter::BuildSound(size_t index) {
     std::vector<const RecoveredSoundChunk*> chunks;
     for (const RecoveredSoundChunk& c : media_.sound)
         if (c.track == int(index)) chunks.push_back(&c);
-    if (l.track < 0 || chunks.empty()) return;
+    if (l.track < 0 || chunks.empty() || l.leftOut) return;
     const Track& track = layout_.Template().tracks[size_t(l.track)];
     Table t;
     t.track = l.track;
