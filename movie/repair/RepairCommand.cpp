@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "movie/repair/ClipRepair.h"
+#include "movie/repair/DvMediaLayout.h"
 #include "movie/repair/FolderFiles.h"
 #include "movie/repair/template/TemplateLayout.h"
 #include "movie/repair/write/OutputFile.h"
@@ -18,11 +19,12 @@ const char kUsage[] =
     "header was written. The damaged file is only read; the repaired clip is a new file,\n"
     "NAME-repaired.mov beside it unless -o names another. No existing file is overwritten.\n"
     "  --like HEALTHY  a healthy clip recorded the same way, taken as the template; without it the\n"
-    "                  newest clip in the damaged file's folder that fits is taken. The two files\n"
+    "                  newest clip in the damaged file's folder that fits is taken; where none\n"
+    "                  fits a DV recording, its layout is read from its own media. The two files\n"
     "                  may be given in either order.\n"
     "  -o OUT          the repaired clip's name\n"
     "Exit status: 0 a clip that plays was written; 1 nothing could be recovered or written;\n"
-    "2 usage error; 3 the file is not damaged; 4 no template fits.\n";
+    "2 usage error; 3 the file is not damaged; 4 no template fits (and the media is not DV).\n";
 
 #ifdef _WIN32
 constexpr char kSeparators[] = "/\\";
@@ -63,7 +65,14 @@ void PrintReport(std::ostream& out, const std::string& damaged, const std::strin
                  const std::string& templateNote, const TemplateLayout& layout, const RepairReport& r) {
     const char kIndent[] = "            ";
     out << "Repaired " << damaged << "\n";
-    out << "  template: " << layout.Path() << "\n" << kIndent << "(" << templateNote << ")\n";
+    if (layout.FromMedia()) {
+        out << "  template: none: layout taken from the media (no healthy clip)\n";
+        if (!layout.SoundLeftOut().empty())
+            out << "  sound:    left out: its format could not be told for certain\n"
+                << kIndent << "(" << layout.SoundLeftOut() << ")\n";
+    } else {
+        out << "  template: " << layout.Path() << "\n" << kIndent << "(" << templateNote << ")\n";
+    }
     bool timecode = false;
     for (const RecoveredTrack& t : r.tracks) {
         if (t.kind == TrackKind::Video) {
@@ -209,6 +218,9 @@ int RunClipRepair(const std::vector<std::string>& args, std::ostream& out, std::
             }
             reasons.push_back(candidate + ": " + why);
         }
+        // DV describes itself: without a template, its layout is taken from the media.
+        DvMediaLayout media;
+        if (!found && media.Read(*source, start, end) && media.Describe(layout, why)) found = true;
         if (!found) {
             if (reasons.empty())
                 err << "cliprepair: no healthy clip in the folder of " << damaged

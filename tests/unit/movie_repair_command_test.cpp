@@ -127,15 +127,21 @@ TEST(ClipRepair, FindsTheNewestClipInTheFolderThatFits) {
               std::string::npos)
         << r.out;
 
-    // Without one that fits, each candidate is named with its reason.
+    // Without one that fits, each candidate is named with its reason; DV takes its layout from
+    // its own media instead.
     fs::remove(folder / "C_pal.mov");
     fs::remove(folder / "D_pal_older.mov");
     fs::remove(folder / "Clip-repaired.mov");
-    const Outcome none = ClipRepair({damaged});
+    const Outcome dv = ClipRepair({damaged});
+    EXPECT_EQ(dv.status, 0) << dv.err;
+    EXPECT_NE(dv.out.find("layout taken from the media (no healthy clip)"), std::string::npos) << dv.out;
+    const Layout h = ReadLayout(PairClip(PairNamed("h264_sowt")));
+    Save(folder / "G_h264_cut.mov", Bytes(h.file.begin(), h.file.begin() + long(h.video[40].offset)));
+    const Outcome none = ClipRepair({folder / "G_h264_cut.mov"});
     EXPECT_EQ(none.status, 4);
     EXPECT_NE(none.err.find(folder / "A_mjpeg.mov" + ": codec"), std::string::npos) << none.err;
-    EXPECT_NE(none.err.find(folder / "B_ntsc.mov" + ": frame size"), std::string::npos) << none.err;
-    EXPECT_FALSE(fs::exists(folder / "Clip-repaired.mov"));
+    EXPECT_NE(none.err.find(folder / "B_ntsc.mov" + ": codec"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(folder / "G_h264_cut-repaired.mov"));
 }
 
 TEST(ClipRepair, RefusesATemplateOfAnotherCodecFrameSizeOrSoundFormat) {
@@ -200,7 +206,9 @@ TEST(ClipRepair, SaysWhenThereIsNothingToRepair) {
     r = ClipRepair({damaged, folder / "Clip2.mov"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("are both cut off"), std::string::npos) << r.err;
-    r = ClipRepair({damaged});  // the folder holds no healthy clip
+    const Layout m = ReadLayout(PairClip(PairNamed("mjpeg_twos")));
+    Save(folder / "Mjpeg.mov", Bytes(m.file.begin(), m.file.begin() + long(m.video[40].offset)));
+    r = ClipRepair({folder / "Mjpeg.mov"});  // the folder holds no healthy clip, and it is no DV
     EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("no healthy clip"), std::string::npos) << r.err;
 
@@ -210,7 +218,7 @@ TEST(ClipRepair, SaysWhenThereIsNothingToRepair) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("usage: cliprepair DAMAGED [--like HEALTHY] [-o OUT]"), std::string::npos);
     }
-    EXPECT_EQ(FilesIn(folder), 3u);
+    EXPECT_EQ(FilesIn(folder), 4u);
 }
 
 TEST(ClipRepair, ReportsFramesSecondsAndBytes) {
