@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "movie/repair/template/TemplateLayout.h"
 #include "repair_clips.h"
 
 using namespace repairclips;
@@ -127,5 +128,41 @@ TEST(ClipRepairWithoutTemplate, SoundThatCannotBeToldIsLeftOutAndVideoAloneStays
         ASSERT_EQ(repaired.video.size(), 40u);
         EXPECT_EQ(Joined(repaired.file, repaired.video),
                   Joined(original.file, std::vector<Piece>(original.video.begin(), original.video.begin() + 40)));
+    }
+}
+
+TEST(ClipRepairWithoutTemplate, ReadsTheSoundsRateChannelsAndByteOrder) {
+    struct Case {
+        const char* file;
+        const char* video;
+        const char* sound;
+    };
+    const Case cases[] = {
+        {"dv625_32k_2s.mov", "size=720x576:rate=25", "-ar 32000 -ac 2 -c:a pcm_s16be"},
+        {"dv525_44k_mono_2s.mov", "size=720x480:rate=30000/1001", "-ar 44100 -ac 1 -c:a pcm_s16le"},
+        {"dv625_48k_mono_2s.mov", "size=720x576:rate=25", "-ar 48000 -ac 1 -c:a pcm_s16be"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string clip = MakeClip(c.file, "-f lavfi -i testsrc=" + std::string(c.video) +
+                                                      ":duration=2 -f lavfi -i sine=frequency=440:sample_rate=48000 -t 2 "
+                                                      "-c:v dvvideo -pix_fmt " +
+                                                      (std::string(c.video).find("480") != std::string::npos ? "yuv411p " : "yuv420p ") +
+                                                      c.sound);
+        TempFolder alone;
+        CutAt80(clip, alone / "Clip.mov");
+        const Outcome r = ClipRepair({alone / "Clip.mov"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        const Layout original = ReadLayout(clip), repaired = ReadLayout(alone / "Clip-repaired.mov");
+        const movie::Track *x = TrackOf(original, movie::TrackKind::Sound), *y = TrackOf(repaired, movie::TrackKind::Sound);
+        ASSERT_TRUE(x && y) << r.out;
+        EXPECT_EQ(movie::repair::CodecName(y->codec), movie::repair::CodecName(x->codec));
+        EXPECT_EQ(y->channels, x->channels);
+        EXPECT_EQ(y->sampleRate, x->sampleRate);
+        EXPECT_EQ(y->sampleBits, 16);
+        // The sound up to the cut, byte for byte.
+        const Bytes sound = Joined(repaired.file, repaired.sound), before = Joined(original.file, original.sound);
+        ASSERT_GT(sound.size(), before.size() / 2);
+        EXPECT_TRUE(std::equal(sound.begin(), sound.end(), before.begin()));
     }
 }
