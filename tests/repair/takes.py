@@ -14,6 +14,8 @@ sees both, through ffmpeg:
 - the sound of each stretch between damaged regions is found in the original by cross-correlation
   and must lie at offset 0, per track;
 - the start timecode must be the original's.
+A DV take is also repaired alone in its folder, without a template (its layout read from the media),
+and that clip must have the same samples, sound format and times as the one repaired with it.
 
 The takes are made once per machine in a shared folder (each file written under a temporary name
 and renamed), so later runs only repair and compare.
@@ -95,6 +97,10 @@ class Track:
         stbl = child(d, mdia, 'minf', 'stbl')
         boxes = {k: (b, e) for k, _, b, e in atoms(d, *stbl)}
         self.format = d[boxes['stsd'][0] + 12:boxes['stsd'][0] + 16].decode('latin1')
+        # The description's fields: the picture's size, or the sound's channels, bits and rate.
+        e = boxes['stsd'][0] + 8
+        self.description = struct.unpack('>HH', d[e + 32:e + 36]) if self.handler == 'vide' else \
+            struct.unpack('>HHxxxxI', d[e + 24:e + 36]) if self.handler == 'soun' else ()
 
         def table(name, fmt):
             if name not in boxes:
@@ -628,6 +634,8 @@ class Verdict:
         self.timecode = None    # (original, repaired)
         self.killed = self.unplayable = self.damage = self.error = None
         self.notes, self.take_problems = [], []
+        self.own = None         # DV repaired without a template: its status, report and likeness
+        self.tracks_made = 'stereo'  # the take's sound tracks (Take.sound)
 
     def failures(self):
         f = list(self.take_problems)
@@ -648,7 +656,40 @@ class Verdict:
                                                              s.start, s.end, self.offsets(k, offsets)))
         if self.timecode and self.timecode[0] != self.timecode[1]:
             f.append('timecode %s, the original\'s %s' % (self.timecode[1] or 'missing', self.timecode[0]))
+        f += self.own_failures()
         return f
+
+    def own_failures(self):
+        """Without a template: the same clip as with it; where the sound is two tracks of two
+        channels (four channels to the media), the same video, the sound left out and said so."""
+        o = self.own
+        if not o:
+            return []
+        if o['status'] != 0:
+            return ['without a template cliprepair exited %s: %s' % (o['status'], o['message'])]
+        if self.tracks_made == 'mono':
+            return []  # two mono tracks are read as one stereo track: told in the table, not checked
+        f = ['without a template: ' + d for d in o['differs']]
+        if self.tracks_made == 'pairs':
+            if o['same'].get('soun') is not None or 'sound left out: its format could not be told' not in o['report']:
+                f.append('without a template: the sound of two tracks of two is not left out, or the report does not say so')
+        elif o['same'].get('soun') is None:
+            f.append('without a template: no sound track')
+        return f
+
+    def own_text(self):
+        o = self.own
+        if not o:
+            return None
+        if o['status'] != 0:
+            return 'without a template: exit %s, %s' % (o['status'], o['message'])
+        words = []
+        for kind, label in (('vide', 'video'), ('soun', 'sound')):
+            v = o['same'].get(kind)
+            words.append('%s left out' % label if v is None else
+                         '%s %s' % (label, ', '.join('%s %s' % (k, 'equal' if v[k] else 'DIFFER')
+                                                      for k in ('samples', 'format', 'times'))))
+        return 'without a template: %s%s' % ('; '.join(words), ('; ' + '; '.join(o['differs'][:3])) if o['differs'] else '')
 
     def offsets(self, k, offsets):
         """A track's window offsets in order, repeats told once."""
@@ -712,9 +753,44 @@ def stretches_of(m, damage):
     return out
 
 
+def same_layout(with_template, own):
+    """A DV take repaired without a template (its layout read from the media) against the same take
+    repaired with one, per track kind ('vide', 'soun'): the same samples (chunks at the same places,
+    the same bytes), the same format (video size, sound codec, channels, bits and rate; DV50's
+    four-cc aside, which qtmux gives as plain DV's) and the same times (each chunk's start and end).
+    The timecode track is the template's alone. Returns each kind's verdicts (None where the clip
+    without a template has no such track) and what differs."""
+    a, b = Movie(with_template), Movie(own)
+    da, db = open(with_template, 'rb').read(), open(own, 'rb').read()
+    same, differs = {}, []
+    for kind in ('vide', 'soun'):
+        ta, tb = a.of(kind), b.of(kind)
+        if not tb:
+            same[kind] = None
+            continue
+        same[kind] = v = {'samples': len(ta) == len(tb), 'format': len(ta) == len(tb), 'times': len(ta) == len(tb)}
+        if len(ta) != len(tb):
+            differs.append('%d %s track(s), with the template %d' % (len(tb), kind, len(ta)))
+        for x, y in zip(ta, tb):
+            if x.description != y.description or (kind == 'soun' and x.format != y.format) or \
+                    (kind == 'vide' and x.format != y.format and {x.format, y.format} != {'dvcp', 'dv5p'}):
+                v['format'] = False
+                differs.append('%s %s %s, with the template %s %s' % (kind, y.format, y.description, x.format, x.description))
+            places = lambda t: [(c['offset'], c['size']) for c in t.chunks]
+            if places(x) != places(y) or x.count != y.count or any(da[o:o + n] != db[o:o + n] for o, n in places(x)):
+                v['samples'] = False
+                differs.append('%s samples differ (%d, with the template %d)' % (kind, y.count, x.count))
+            if len(x.chunks) != len(y.chunks) or any(abs(p['start'] - q['start']) > 1e-6 or abs(p['end'] - q['end']) > 1e-6
+                                                     for p, q in zip(x.chunks, y.chunks)):
+                v['times'] = False
+                differs.append('%s times differ' % kind)
+    return same, differs
+
+
 def judge(tool, take, original, damage, template, killed=None):
     v = Verdict()
     v.killed, v.damage = killed, damage
+    v.tracks_made = take.sound
     m = Movie(original)
     seen = seen_original(original)
     v.rates = [r for r, _ in seen.sounds]
@@ -725,8 +801,17 @@ def judge(tool, take, original, damage, template, killed=None):
             shutil.copyfile(killed['path'], damaged)
         else:
             damage.apply(original, damaged)
+        if take.pair.name.startswith('dv'):
+            # DV alone in its folder, no template: its layout is read from the media.
+            own = os.path.join(folder, 'own', 'Repaired.mov')
+            os.makedirs(os.path.dirname(own))
+            r = run([tool, damaged, '-o', own])
+            v.own = {'status': r.returncode, 'report': r.stdout.decode(errors='replace'),
+                     'message': (r.stderr.decode(errors='replace').strip().splitlines() or [''])[0]}
         r = run([tool, damaged, '--like', template, '-o', out])
         v.status = r.returncode
+        if v.own and v.own['status'] == 0 and r.returncode == 0:
+            v.own['same'], v.own['differs'] = same_layout(out, own)
         lines = (r.stderr or r.stdout).decode(errors='replace').strip().splitlines()
         # A sanitizer's report or a signal says more than the first line.
         crash = [line for line in lines if 'ERROR: AddressSanitizer' in line or 'runtime error:' in line]
@@ -963,6 +1048,8 @@ def table(rows):
             more.append('killed file: %d of the reference\'s %d bytes, mdat size field %d, %s' % (
                 v.killed['size'], v.killed['reference'], v.killed['mdat_size_field'],
                 'the reference\'s byte prefix' if v.killed['prefix'] else 'NOT the reference\'s prefix'))
+        if v.own_text():
+            more.append(v.own_text())
         more += v.notes
         for line in more:
             print('%7s%s' % ('', line))
