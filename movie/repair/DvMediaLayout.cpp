@@ -73,22 +73,39 @@ bool DvMediaLayout::Read(ByteSource& source, uint64_t start, uint64_t end) {
         first = p;
     }
     if (first == end) return false;
+    // The VAUX source control pack (0x61) of the first sequence says whether the picture is 16:9.
+    if (const uint8_t* b = w.Get(first, 6 * 80)) {
+        for (int block = 3; block <= 5; ++block)
+            for (int pack = 0; pack < 15; ++pack) {
+                const uint8_t* p = b + block * 80 + 3 + pack * 5;
+                if (p[0] == 0x61) wide_ = (p[2] & 0x07) == 0x02;
+            }
+    }
     VideoLayout v;
     v.dv625 = dv625_;
     v.dvFrameBytes = (dv625_ ? 144000 : 120000) * (dv50_ ? 2 : 1);
     DvRecogniser dv(v);
-    // Whole frames from the first, and what lies between them, while it reads as a recording.
+    // Whole frames from the first, and what lies between them, in stretches between damage.
+    uint64_t largest = 0, soundRuns = 0;
+    segments_.emplace_back();
     for (uint64_t p = first; p < end && p < first + kMeasure;) {
         const VideoMatch m = dv.Match(w, p, end);
         if (m.kind != VideoMatch::Whole) break;
-        frames_.push_back(p);
+        segments_.back().frames.push_back(p);
         p += m.size;
-        const uint64_t next = dv.Find(w, p, std::min(end, p + kLongestRun), end);
-        if (next >= std::min(end, p + kLongestRun) || dv.Match(w, next, end).kind != VideoMatch::Whole) break;
-        // Zeros over a frame's length or more were written over the media: damage, no sound to
-        // measure. Less is silence.
-        if (next - p >= m.size && w.HasZeroRun(p, next - p, 4096)) break;
-        runs_.push_back({p, next - p});
+        const uint64_t limit = std::min(end, p + kLongestRun);
+        const uint64_t next = dv.Find(w, p, limit, end);
+        if (next >= limit || dv.Match(w, next, end).kind != VideoMatch::Whole) break;
+        // Zeros over a frame's length or more were written over the media (less is silence); so
+        // were bytes far more than any run before them holds. Damage: no sound to measure.
+        const uint64_t gap = next - p;
+        if ((gap >= m.size && w.HasZeroRun(p, gap, 4096)) || (soundRuns >= 4 && gap > largest * 3)) {
+            segments_.emplace_back();
+        } else {
+            soundRuns += gap > 0;
+            largest = std::max(largest, gap);
+            segments_.back().runs.push_back({p, gap});
+        }
         p = next;
     }
     if (w.Failed()) return false;
@@ -98,23 +115,34 @@ bool DvMediaLayout::Read(ByteSource& source, uint64_t start, uint64_t end) {
 
 void DvMediaLayout::MeasureSound(ByteSource& source) {
     uint64_t soundBytes = 0;
-    for (const Run& r : runs_) soundBytes += r.bytes;
+    size_t runs = 0;
+    for (const Segment& g : segments_)
+        for (const Run& r : g.runs) {
+            soundBytes += r.bytes;
+            ++runs;
+        }
     if (soundBytes == 0) return;  // video alone
     const double frame = dv625_ ? 1.0 / 25 : 1001.0 / 30000;
-    // The sound stored before each frame against the frame's time: the slope of the least-squares
-    // line is the bytes a second, whatever the size of the recorder's chunks.
-    const size_t n = runs_.size() + 1;
-    double sx = 0, sy = 0, sxx = 0, sxy = 0, before = 0;
-    for (size_t k = 0; k < n; ++k) {
-        const double x = double(k) * frame;
-        sx += x;
-        sy += before;
-        sxx += x * x;
-        sxy += x * before;
-        if (k < runs_.size()) before += double(runs_[k].bytes);
+    const double seconds = double(runs) * frame;
+    // The sound stored before each frame of a stretch against the frame's time: the slope of the
+    // least-squares line (one slope for every stretch) is the bytes a second, whatever the size of
+    // the recorder's chunks.
+    double sxx = 0, sxy = 0;
+    for (const Segment& g : segments_) {
+        const size_t n = g.runs.size() + 1;
+        double sx = 0, sy = 0, gxx = 0, gxy = 0, before = 0;
+        for (size_t k = 0; k < n; ++k) {
+            const double x = double(k) * frame;
+            sx += x;
+            sy += before;
+            gxx += x * x;
+            gxy += x * before;
+            if (k < g.runs.size()) before += double(g.runs[k].bytes);
+        }
+        sxx += gxx - sx * sx / double(n);
+        sxy += gxy - sx * sy / double(n);
     }
-    const double d = double(n) * sxx - sx * sx;
-    bytesPerSecond_ = d > 0 ? (double(n) * sxy - sx * sy) / d : 0;
+    bytesPerSecond_ = sxx > 0 ? sxy / sxx : 0;
 
     // The formats a recorder stores between DV frames: 16-bit PCM at the DV rates, one, two or four
     // channels. Four channels cannot be told from two tracks of two.
@@ -136,25 +164,27 @@ void DvMediaLayout::MeasureSound(ByteSource& source) {
             nextError = std::min(nextError, error);
         }
     }
-    const bool told = double(runs_.size()) * frame >= kLeastSeconds && bestError <= kNear && nextError >= kFar;
+    const bool told = seconds >= kLeastSeconds && bestError <= kNear && nextError >= kFar;
     uint32_t unit = told ? best->channels * 2u : 4;
-    bool whole = true;
-    for (const Run& r : runs_) whole = whole && r.bytes % unit == 0;
+    const auto wholeUnits = [this](uint32_t u) {
+        for (const Segment& g : segments_)
+            for (const Run& r : g.runs)
+                if (r.bytes % u != 0) return false;
+        return true;
+    };
+    const bool whole = wholeUnits(unit);
     if (!told || !whole) {
         // A stand-in that walks past the runs by their bytes a second.
         unit = 1;
-        for (uint32_t u : {4u, 2u}) {
-            bool all = true;
-            for (const Run& r : runs_) all = all && r.bytes % u == 0;
-            if (all && unit == 1) unit = u;
-        }
+        for (uint32_t u : {4u, 2u})
+            if (unit == 1 && wholeUnits(u)) unit = u;
         unit_ = unit;
         channels_ = uint16_t(std::max<uint32_t>(1, unit / 2));
         rate_ = uint32_t(std::max(1.0, std::round(bytesPerSecond_ / unit)));
-        soundLeftOut_ = double(runs_.size()) * frame < kLeastSeconds
+        soundLeftOut_ = seconds < kLeastSeconds
                             ? "too little of it to measure"
                             : "its bytes a second, " + std::to_string(long(std::lround(bytesPerSecond_))) +
-                                  ", fit no 16-bit format of one or two channels";
+                                  ", fit no 16-bit format";
         return;
     }
     rate_ = best->rate;
@@ -172,15 +202,17 @@ bool DvMediaLayout::TellByteOrder(ByteSource& source, uint32_t unit, bool& bigEn
     double big = 0, little = 0;
     size_t looked = 0;
     std::vector<uint8_t> d;
-    for (const Run& r : runs_) {
-        if (looked >= kOrderBytes) break;
-        d.resize(size_t(std::min<uint64_t>(r.bytes, 65536)));
-        if (d.size() < 2 * unit || !source.ReadAt(r.offset, d.data(), d.size())) continue;
-        looked += d.size();
-        for (size_t i = unit; i + 1 < d.size(); i += 2) {
-            const size_t j = i - unit;
-            big += std::abs(int16_t((d[i] << 8) | d[i + 1]) - int16_t((d[j] << 8) | d[j + 1]));
-            little += std::abs(int16_t((d[i + 1] << 8) | d[i]) - int16_t((d[j + 1] << 8) | d[j]));
+    for (const Segment& g : segments_) {
+        for (const Run& r : g.runs) {
+            if (looked >= kOrderBytes) break;
+            d.resize(size_t(std::min<uint64_t>(r.bytes, 65536)));
+            if (d.size() < 2 * unit || !source.ReadAt(r.offset, d.data(), d.size())) continue;
+            looked += d.size();
+            for (size_t i = unit; i + 1 < d.size(); i += 2) {
+                const size_t j = i - unit;
+                big += std::abs(int16_t((d[i] << 8) | d[i + 1]) - int16_t((d[j] << 8) | d[j + 1]));
+                little += std::abs(int16_t((d[i + 1] << 8) | d[i]) - int16_t((d[j + 1] << 8) | d[j]));
+            }
         }
     }
     if (big > little * kSmoother) {
@@ -195,7 +227,7 @@ bool DvMediaLayout::TellByteOrder(ByteSource& source, uint32_t unit, bool& bigEn
 }
 
 bool DvMediaLayout::Describe(TemplateLayout& layout, std::string& why) const {
-    if (frames_.empty()) {
+    if (segments_.empty() || segments_.front().frames.empty()) {
         why = "no whole DV frame is in the media";
         return false;
     }
@@ -213,15 +245,21 @@ bool DvMediaLayout::Describe(TemplateLayout& layout, std::string& why) const {
 std::vector<uint8_t> DvMediaLayout::Moov() const {
     const uint32_t frameBytes = (dv625_ ? 144000 : 120000) * (dv50_ ? 2 : 1);
     const uint32_t videoScale = dv625_ ? 2500 : 30000, delta = dv625_ ? 100 : 1001;
-    const uint64_t frames = frames_.size();
+    // The longest stretch between damage, as a recorder wrote it.
+    const Segment* longest = &segments_.front();
+    for (const Segment& g : segments_)
+        if (g.frames.size() > longest->frames.size()) longest = &g;
+    const std::vector<uint64_t>& offsets = longest->frames;
+    const std::vector<Run>& runs = longest->runs;
+    const uint64_t frames = offsets.size();
     const bool sound = unit_ > 0 && rate_ > 0;
     const uint32_t unit = unit_;
     // The video's chunks: frames that follow each other directly are one chunk.
     std::vector<std::pair<uint64_t, uint32_t>> videoChunks, soundChunks;  // offset, samples
-    for (size_t i = 0; i < frames_.size(); ++i) {
-        if (i > 0 && runs_[i - 1].bytes == 0) ++videoChunks.back().second;
-        else videoChunks.push_back({frames_[i], 1});
-        if (i < runs_.size() && runs_[i].bytes > 0) soundChunks.push_back({runs_[i].offset, uint32_t(runs_[i].bytes / unit)});
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        if (i > 0 && runs[i - 1].bytes == 0) ++videoChunks.back().second;
+        else videoChunks.push_back({offsets[i], 1});
+        if (i < runs.size() && runs[i].bytes > 0) soundChunks.push_back({runs[i].offset, uint32_t(runs[i].bytes / unit)});
     }
     uint64_t soundSamples = 0;
     for (const auto& c : soundChunks) soundSamples += c.second;
@@ -322,6 +360,11 @@ std::vector<uint8_t> DvMediaLayout::Moov() const {
             PutZeros(a, 32);
             a.Put16(24);
             a.Put16(0xFFFF);
+            // The pixel aspect of the system's 4:3 or 16:9 picture.
+            a.Begin(FourCC("pasp"));
+            a.Put32(dv625_ ? (wide_ ? 64 : 16) : (wide_ ? 32 : 8));
+            a.Put32(dv625_ ? (wide_ ? 45 : 15) : (wide_ ? 27 : 9));
+            a.End();
             a.End();
         } else {
             // 8-bit where the runs' sizes allow no more (the sound is left out then).

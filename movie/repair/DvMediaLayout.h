@@ -1,6 +1,6 @@
 // The layout of a DV recording read from its own media, for when no healthy clip recorded the same
-// way is at hand. DV describes itself: each frame's DIF header gives the system (525/60 or 625/50)
-// and the second channel of a frame its 50 Mbit/s. The sound the recorder stored between the
+// way is at hand. DV describes itself: each frame's DIF header gives the system (525/60 or 625/50),
+// the second channel of a frame its 50 Mbit/s, and its VAUX a 16:9 picture. The sound the recorder stored between the
 // frames is measured: its bytes a second against the video's time give the PCM rate and channel
 // count (16-bit), every run of it a whole number of sample frames; the byte order is the one in
 // which the signal changes least from one sample frame to the next. What the media shows is
@@ -42,9 +42,15 @@ private:
     std::vector<uint8_t> Moov() const;
 
     bool dv625_ = false, dv50_ = false;
+    bool wide_ = false;  // a 16:9 picture
     uint64_t dataEnd_ = 0;
-    std::vector<uint64_t> frames_;       // offsets of the whole frames measured, in file order
-    std::vector<Run> runs_;              // the sound after each frame (bytes 0 where none)
+    // Stretches of the media between damage: the offsets of their whole frames in file order, and
+    // the sound after each frame but the last (bytes 0 where none).
+    struct Segment {
+        std::vector<uint64_t> frames;
+        std::vector<Run> runs;
+    };
+    std::vector<Segment> segments_;
     double bytesPerSecond_ = 0;
     // The sound as it is described: rate, channels, byte order (a stand-in where it is left out).
     uint32_t rate_ = 0;

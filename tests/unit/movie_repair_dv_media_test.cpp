@@ -91,6 +91,24 @@ TEST(ClipRepairWithoutTemplate, DvGivesTheClipItsTemplateGives) {
     }
 }
 
+TEST(ClipRepairWithoutTemplate, DamageWhereTheSoundIsMeasuredDoesNotMisleadIt) {
+    // Two frames and the sound between them overwritten with random bytes, then zeros over three.
+    const Layout o = ReadLayout(PairClip(PairNamed("dv625_twos")));
+    Bytes file(o.file.begin(), o.file.begin() + long(o.video[44].offset + 5000));
+    std::mt19937 random(7);
+    for (uint64_t i = o.video[10].offset; i < o.video[12].offset; ++i) file[i] = uint8_t(random());
+    std::fill(file.begin() + long(o.video[20].offset), file.begin() + long(o.video[23].offset), 0);
+    TempFolder alone, given;
+    Save(alone / "Clip.mov", file);
+    Save(given / "Clip.mov", file);
+    const Outcome own = ClipRepair({alone / "Clip.mov"});
+    ASSERT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(own.out.find("left out"), std::string::npos) << own.out;
+    const Outcome with = ClipRepair({given / "Clip.mov", "--like", PairClip(PairNamed("dv625_twos"), true)});
+    ASSERT_EQ(with.status, 0) << with.err;
+    ExpectSameClip(given / "Clip-repaired.mov", alone / "Clip-repaired.mov");
+}
+
 TEST(ClipRepairWithoutTemplate, SoundThatCannotBeToldIsLeftOutAndVideoAloneStaysAlone) {
     struct Case {
         const char* file;
