@@ -24,7 +24,8 @@ const char kUsage[] =
     "                  may be given in either order.\n"
     "  -o OUT          the repaired clip's name\n"
     "Exit status: 0 a clip that plays was written; 1 nothing could be recovered or written;\n"
-    "2 usage error; 3 the file is not damaged; 4 no template fits (and the media is not DV).\n";
+    "2 usage error; 3 the file is not damaged; 4 no template fits and the media is\n"
+    "no DV.\n";
 
 #ifdef _WIN32
 constexpr char kSeparators[] = "/\\";

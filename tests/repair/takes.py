@@ -671,7 +671,7 @@ class Verdict:
             return []  # two mono tracks are read as one stereo track: told in the table, not checked
         f = ['without a template: ' + d for d in o['differs']]
         if self.tracks_made == 'pairs':
-            if o['same'].get('soun') is not None or 'sound left out: its format could not be told' not in o['report']:
+            if o['same'].get('soun') is not None or 'left out: its format could not be told for certain' not in o['report']:
                 f.append('without a template: the sound of two tracks of two is not left out, or the report does not say so')
         elif o['same'].get('soun') is None:
             f.append('without a template: no sound track')
