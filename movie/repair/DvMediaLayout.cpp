@@ -195,6 +195,35 @@ void DvMediaLayout::MeasureSound(ByteSource& source) {
         return;
     }
     if (!TellByteOrder(source, unit, bigEndian_)) soundLeftOut_ = "its byte order";
+    else if (channels_ == 2 && TwoTracksOfOne(source)) soundLeftOut_ = "one track of two channels or two of one";
+}
+
+bool DvMediaLayout::TwoTracksOfOne(ByteSource& source) const {
+    // Read as two channels, the chunks of two tracks of one channel each are one signal whose
+    // samples take turns: a sample differs from the other "channel's" in its sample frame, and from
+    // the one before it, by one step of the signal, half its step from frame to frame. A real
+    // second channel differs from the first by far more, or by next to nothing (the same sound).
+    double same = 0, across = 0, step = 0;
+    size_t looked = 0;
+    std::vector<uint8_t> d;
+    const auto sample = [this, &d](size_t i) {
+        return bigEndian_ ? int16_t((d[i] << 8) | d[i + 1]) : int16_t((d[i + 1] << 8) | d[i]);
+    };
+    for (const Segment& g : segments_) {
+        for (const Run& r : g.runs) {
+            if (looked >= kOrderBytes) break;
+            d.resize(size_t(std::min<uint64_t>(r.bytes, 65536)) / 4 * 4);
+            if (d.size() < 8 || !source.ReadAt(r.offset, d.data(), d.size())) continue;
+            looked += d.size();
+            for (size_t i = 4; i + 3 < d.size(); i += 4) {
+                same += std::abs(sample(i + 2) - sample(i));
+                across += std::abs(sample(i) - sample(i - 2));
+                step += std::abs(sample(i) - sample(i - 4)) + std::abs(sample(i + 2) - sample(i - 2));
+            }
+        }
+    }
+    step /= 2;
+    return step > 0 && same < step * 0.7 && across < step * 0.7 && same > across * 0.5 && across > same * 0.5;
 }
 
 bool DvMediaLayout::TellByteOrder(ByteSource& source, uint32_t unit, bool& bigEndian) const {

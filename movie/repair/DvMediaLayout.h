@@ -39,6 +39,8 @@ private:
     };
     void MeasureSound(ByteSource& source);
     bool TellByteOrder(ByteSource& source, uint32_t unit, bool& bigEndian) const;
+    // Whether two-channel sound looks like two tracks of one channel each, chunk after chunk.
+    bool TwoTracksOfOne(ByteSource& source) const;
     std::vector<uint8_t> Moov() const;
 
     bool dv625_ = false, dv50_ = false;

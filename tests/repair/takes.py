@@ -97,10 +97,10 @@ class Track:
         stbl = child(d, mdia, 'minf', 'stbl')
         boxes = {k: (b, e) for k, _, b, e in atoms(d, *stbl)}
         self.format = d[boxes['stsd'][0] + 12:boxes['stsd'][0] + 16].decode('latin1')
-        # The description's fields: the picture's size, or the sound's channels, bits and rate.
+        # The description's fields: the picture's size, or the sound's channels, bits and whole rate.
         e = boxes['stsd'][0] + 8
         self.description = struct.unpack('>HH', d[e + 32:e + 36]) if self.handler == 'vide' else \
-            struct.unpack('>HHxxxxI', d[e + 24:e + 36]) if self.handler == 'soun' else ()
+            struct.unpack('>HHxxxxH', d[e + 24:e + 34]) if self.handler == 'soun' else ()
 
         def table(name, fmt):
             if name not in boxes:
@@ -668,7 +668,9 @@ class Verdict:
         if o['status'] != 0:
             return ['without a template cliprepair exited %s: %s' % (o['status'], o['message'])]
         if self.tracks_made == 'mono':
-            return []  # two mono tracks are read as one stereo track: told in the table, not checked
+            # Two tracks of noise, one channel each, read as one track of two: noise gives no sign of
+            # it (smoother signals do). Told in the table, not checked.
+            return []
         f = ['without a template: ' + d for d in o['differs']]
         if self.tracks_made == 'pairs':
             if o['same'].get('soun') is not None or 'left out: its format could not be told for certain' not in o['report']:

@@ -121,6 +121,11 @@ TEST(ClipRepairWithoutTemplate, SoundThatCannotBeToldIsLeftOutAndVideoAloneStays
         // Four channels a track are as many bytes as two tracks of two.
         {"dv625_4ch.mov", "-f lavfi -i sine=frequency=330:sample_rate=32000 -ac 4 -c:a pcm_s16be",
          "(four channels or two tracks of two)"},
+        // Two tracks of one channel, their chunks taking turns, read as one of two.
+        {"dv625_two_mono.mov",
+         "-f lavfi -i sine=frequency=440:sample_rate=48000 -f lavfi -i sine=frequency=660:sample_rate=48000 "
+         "-map 0:v -map 1:a -map 2:a -c:a pcm_s16be",
+         "(one track of two channels or two of one)"},
         {"dv625_silent.mov", "-an", ""},
     };
     for (const Case& c : cases) {
