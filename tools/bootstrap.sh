@@ -26,7 +26,7 @@ pkgs=(
   wine wine64 fonts-wine fonts-ipafont-gothic
   xvfb xauth xdotool x11-utils imagemagick locales
   ffmpeg libavcodec-dev libswscale-dev libswresample-dev libavutil-dev pkg-config nasm xz-utils
-  dpkg-dev python3 zip hyperfine git
+  dpkg-dev python3 zip hyperfine time git
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
   gstreamer1.0-plugins-bad gstreamer1.0-libav python3-numpy
 )

@@ -3,32 +3,31 @@
 #include <algorithm>
 #include <cstring>
 
-#include "movie/decode/FfmpegHandles.h"
-#include "movie/decode/FfmpegLog.h"
 #include "movie/container/MovieReader.h"
+#include "movie/decode/AacDecoderCalls.h"
 
 namespace movie {
 
 class AacFrameScanner::Impl {
 public:
     explicit Impl(const std::vector<uint8_t>& esds) {
-        QuietFfmpegLog();
         uint8_t objectType = 0;
         std::vector<uint8_t> config;
-        if (!ParseEsds(esds, objectType, config) || config.empty()) return;
-        const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_AAC);
+        // The decoder is loaded only for a configuration that is AAC at all.
+        if (!ParseEsds(esds, objectType, config) || config.empty() || !(av_ = AacDecoderCalls::Get())) return;
+        const AVCodec* codec = av_->findDecoder(AV_CODEC_ID_AAC);
         if (!codec) return;
-        av::CodecContext ctx(avcodec_alloc_context3(codec));
+        ContextPtr ctx(av_->allocContext(codec), ContextFree{av_});
         if (!ctx) return;
-        ctx->extradata = static_cast<uint8_t*>(av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        ctx->extradata = static_cast<uint8_t*>(av_->mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!ctx->extradata) return;
         std::memcpy(ctx->extradata, config.data(), config.size());
         ctx->extradata_size = int(config.size());
-        if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return;
+        if (av_->open(ctx.get(), codec, nullptr) < 0) return;
         channels_ = std::max(1, ctx->ch_layout.nb_channels);
         ctx_ = std::move(ctx);
-        packet_.reset(av_packet_alloc());
-        frame_.reset(av_frame_alloc());
+        packet_ = PacketPtr(av_->packetAlloc(), PacketFree{av_});
+        frame_ = FramePtr(av_->frameAlloc(), FrameFree{av_});
     }
 
     bool Ready() const { return ctx_ && packet_ && frame_; }
@@ -42,11 +41,11 @@ public:
         size = std::min(size, MaxFrameBytes() * (maxFrames + 1));
         std::vector<size_t> starts;
         if (!Send(data, size)) return 0;
-        while (starts.size() <= maxFrames && avcodec_receive_frame(ctx_.get(), frame_.get()) == 0) {
+        while (starts.size() <= maxFrames && av_->receiveFrame(ctx_.get(), frame_.get()) == 0) {
             if (frame_->nb_samples <= 0 || frame_->pkt_size <= 0 || size_t(frame_->pkt_size) > size) break;
             starts.push_back(size - size_t(frame_->pkt_size));
         }
-        av_frame_unref(frame_.get());
+        av_->frameUnref(frame_.get());
         if (starts.empty() || starts[0] != 0) return 0;
         size_t found = 0;
         for (size_t i = 0; i + 1 < starts.size() && found < maxFrames; ++i) {
@@ -73,24 +72,42 @@ public:
 
 private:
     bool Send(const uint8_t* data, size_t size) {
-        avcodec_flush_buffers(ctx_.get());
-        av_packet_unref(packet_.get());
-        if (size > size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE || av_new_packet(packet_.get(), int(size)) < 0)
+        av_->flushBuffers(ctx_.get());
+        av_->packetUnref(packet_.get());
+        if (size > size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE || av_->newPacket(packet_.get(), int(size)) < 0)
             return false;
         std::memcpy(packet_->data, data, size);
-        return avcodec_send_packet(ctx_.get(), packet_.get()) == 0;
+        return av_->sendPacket(ctx_.get(), packet_.get()) == 0;
     }
 
     bool DecodesAlone(const uint8_t* data, size_t size) {
         if (!Send(data, size)) return false;
-        const bool ok = avcodec_receive_frame(ctx_.get(), frame_.get()) == 0 && frame_->nb_samples > 0;
-        av_frame_unref(frame_.get());
+        const bool ok = av_->receiveFrame(ctx_.get(), frame_.get()) == 0 && frame_->nb_samples > 0;
+        av_->frameUnref(frame_.get());
         return ok;
     }
 
-    av::CodecContext ctx_;
-    av::Packet packet_;
-    av::Frame frame_;
+    // FFmpeg's objects, each freed through the calls that made it.
+    struct ContextFree {
+        const AacDecoderCalls* av;
+        void operator()(AVCodecContext* p) const { av->freeContext(&p); }
+    };
+    struct PacketFree {
+        const AacDecoderCalls* av;
+        void operator()(AVPacket* p) const { av->packetFree(&p); }
+    };
+    struct FrameFree {
+        const AacDecoderCalls* av;
+        void operator()(AVFrame* p) const { av->frameFree(&p); }
+    };
+    using ContextPtr = std::unique_ptr<AVCodecContext, ContextFree>;
+    using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+    using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+
+    const AacDecoderCalls* av_ = nullptr;
+    ContextPtr ctx_{nullptr, ContextFree{nullptr}};
+    PacketPtr packet_{nullptr, PacketFree{nullptr}};
+    FramePtr frame_{nullptr, FrameFree{nullptr}};
     int channels_ = 2;
 };
 
