@@ -20,16 +20,20 @@ namespace {
 const char kUsage[] =
     "usage: cliprepair DAMAGED... [--like HEALTHY] [-o OUT]\n"
     "       cliprepair FOLDER...\n"
-    "Brings back clips whose recording was cut off (power lost, disk pulled out) before their movie\n"
-    "header was written. A damaged file is only read; its repaired clip is a new file,\n"
-    "NAME-repaired.mov beside it unless -o names another. No existing file is overwritten.\n"
-    "Files and folders may be mixed, in any order: every cut-off clip among the files and in the\n"
-    "folders is repaired, each with its own template. Healthy clips among the files are the\n"
-    "templates tried first, then the clips of the damaged clip's folder, newest first.\n"
-    "  --like HEALTHY  the one template for every damaged clip: a healthy clip recorded the same way\n"
+    "Brings back clips whose recording was cut off (power lost, disk pulled out)\n"
+    "before their movie header was written. A damaged file is only read; its\n"
+    "repaired clip is a new file, NAME-repaired.mov beside it unless -o names\n"
+    "another. No existing file is overwritten.\n"
+    "Files and folders may be mixed, in any order: every cut-off clip among the\n"
+    "files and in the folders is repaired, each with its own template. Healthy\n"
+    "clips among the files are the templates tried first, then the clips of the\n"
+    "damaged clip's folder, newest first.\n"
+    "  --like HEALTHY  the one template for every damaged clip: a healthy clip\n"
+    "                  recorded the same way\n"
     "  -o OUT          the repaired clip's name (with one damaged clip only)\n"
-    "Exit status: 0 repaired; 1 nothing could be recovered or written; 2 usage error; 3 not\n"
-    "damaged; 4 no template fits. With several clips, the worst of theirs: 1, then 4, then 3, then 0.\n";
+    "Exit status: 0 repaired; 1 nothing could be recovered or written; 2 usage\n"
+    "error; 3 not damaged; 4 no template fits. With several clips, the worst of\n"
+    "theirs: 1, then 4, then 3, then 0.\n";
 
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
