@@ -25,6 +25,35 @@ bool PlausibleAtomType(const uint8_t* t) {
     return true;
 }
 
+// Where a damaged clip's recorded bytes end, at most: a preallocated file holds zeros after them.
+// Looks at blocks going back from `end`, each twice as far back as the one before, then halves the
+// stretch between the last block of zeros and the first with data; the answer is the start of a
+// block of zeros (the media holds none but where it was damaged: there the answer may fall short,
+// which the write still finds out).
+uint64_t RecordedEnd(ByteSource& file, uint64_t start, uint64_t end) {
+    constexpr uint64_t kBlock = 64u << 10;
+    std::vector<uint8_t> block(kBlock);
+    bool unreadable = false;
+    const auto zeros = [&](uint64_t at) {
+        const size_t n = size_t(std::min<uint64_t>(kBlock, end - at));
+        if (!file.ReadAt(at, block.data(), n)) unreadable = true;
+        return !unreadable && std::all_of(block.begin(), block.begin() + long(n), [](uint8_t b) { return b == 0; });
+    };
+    uint64_t zerosFrom = end, data = start;
+    for (uint64_t back = kBlock; back <= end - start; back *= 2) {
+        if (!zeros(end - back)) {
+            data = end - back;
+            break;
+        }
+        zerosFrom = end - back;
+    }
+    while (!unreadable && zerosFrom - data > kBlock) {
+        const uint64_t middle = data + (zerosFrom - data) / 2;
+        (zeros(middle) ? zerosFrom : data) = middle;
+    }
+    return unreadable ? end : zerosFrom;
+}
+
 std::string Rounded(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.0f", v);
@@ -147,7 +176,7 @@ std::string CheckFit(const TemplateLayout& layout, ByteSource& damaged, uint64_t
 }
 
 RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& layout, const std::string& outputPath,
-                         RepairReport& report) {
+                         RepairReport& report, const RepairProgressSink& progress) {
     report = RepairReport{};
     std::unique_ptr<InputFile> input = InputFile::Open(damagedPath);
     uint64_t start = 0, end = 0;
@@ -170,8 +199,19 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
     out->Reserve(head.size() + (end - start) + (1u << 20));
     bool written = out->Write(head.data(), head.size());
     MediaCopier copier(damagedPath, *out);
-    walker.Walk(start, end, end, report.media, [&copier](uint64_t offset, uint64_t bytes) { copier.Add(offset, bytes); });
-    written = copier.Finish() && written;
+    // Progress: the walk's place, less what the copy has still to write.
+    uint64_t walked = 0;
+    const auto tell = [&] {
+        if (progress) progress(walked - std::min(walked, copier.Behind()), end - start);
+    };
+    walker.Walk(start, end, end, report.media, [&](uint64_t offset, uint64_t bytes) {
+        copier.Add(offset, bytes);
+        walked = offset + bytes - start;
+        tell();
+    });
+    walked = end - start;
+    written = copier.Finish(tell) && written;
+    if (progress) progress(end - start, end - start);
     std::vector<VideoStamp> stamps = walker.Stamps();
     RecordingTimeline(layout).Place(report.media, stamps);
     const RecoveredMedia& media = report.media;
@@ -208,6 +248,20 @@ RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& l
         return RepairOutcome::WriteFailed;
     }
     return RepairOutcome::Repaired;
+}
+
+uint64_t RepairedSizeBound(const TemplateLayout& layout, ByteSource& damaged, uint64_t start, uint64_t end) {
+    end = RecordedEnd(damaged, start, end);
+    const uint64_t media = end - std::min(start, end);
+    // The header's tables grow with the samples: scaled from the template's header and media.
+    uint64_t header = media / 64;
+    std::unique_ptr<FileSource> file = FileSource::Open(layout.Path());
+    MediaData md;
+    if (file && FindMediaData(*file, md) && md.bytesPresent > 0)
+        header = uint64_t(double(layout.MoovBytes().size()) * double(media) / double(md.bytesPresent));
+    // The file's start, the silence put in where sound was lost (within the damaged bytes it
+    // stands for, which are not copied) and the timecode sample: a margin.
+    return RepairedMovieWriter::FileStart(start).size() + media + header + media / 1024 + (1u << 20);
 }
 
 }  // namespace movie::repair

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,19 @@ struct RepairReport {
     std::string message;   // why, when not repaired
 };
 
+// How far a repair is: `done` of the media's `total` bytes walked and copied. Called often, from
+// the repairing thread.
+using RepairProgressSink = std::function<void(uint64_t done, uint64_t total)>;
+
 // Walks the damaged file's media with the template and writes the new clip to `outputPath`
 // (which must not exist). The damaged file is only read.
 RepairOutcome RepairClip(const std::string& damagedPath, const TemplateLayout& layout, const std::string& outputPath,
-                         RepairReport& report);
+                         RepairReport& report, const RepairProgressSink& progress = nullptr);
+
+// An upper bound of the size of the clip RepairClip writes from the media [start, end) of the
+// damaged clip `damaged` with `layout`: the media up to where its recorded bytes end (not the
+// zeros a preallocated file holds after them), its movie header (as large for its media as the
+// template's is for its own) and the silence it may add. Known before anything is written.
+uint64_t RepairedSizeBound(const TemplateLayout& layout, ByteSource& damaged, uint64_t start, uint64_t end);
 
 }  // namespace movie::repair

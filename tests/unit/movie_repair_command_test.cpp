@@ -28,10 +28,10 @@ std::string Variant(const std::string& file, const std::string& video, const std
                               ":duration=1 -f lavfi -i sine=frequency=330:sample_rate=48000:duration=1 " + sound);
 }
 
-// The PAL DV clip cut off inside its 30th frame; `file` is where it goes.
-Layout CutDv(const std::string& file) {
+// The PAL DV clip cut off inside its 30th frame (or another); `file` is where it goes.
+Layout CutDv(const std::string& file, size_t frame = 29) {
     const Layout o = ReadLayout(PairClip(PairNamed("dv625_twos")));
-    const Piece& v = o.video[29];
+    const Piece& v = o.video[frame];
     Save(file, Bytes(o.file.begin(), o.file.begin() + long(v.offset + 1000)));
     return o;
 }
@@ -42,6 +42,38 @@ size_t FilesIn(const TempFolder& f) {
 
 void SetAge(const std::string& path, int minutesAgo) {
     fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::minutes(minutesAgo));
+}
+
+// The Motion-JPEG clip cut off before its 41st frame.
+void CutMjpeg(const std::string& file) {
+    const Layout m = ReadLayout(PairClip(PairNamed("mjpeg_twos")));
+    Save(file, Bytes(m.file.begin(), m.file.begin() + long(m.video[40].offset)));
+}
+
+// What the clip `damaged` repairs to with `healthy` on its own, in a folder of its own.
+Bytes RepairedAlone(const std::string& damaged, const std::string& healthy) {
+    TempFolder alone;
+    fs::copy_file(damaged, alone / "Clip.mov");
+    const Outcome r = ClipRepair({alone / "Clip.mov", "--like", healthy});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return Load(alone / "Clip-repaired.mov");
+}
+
+Outcome ClipRepairOn(const std::vector<std::string>& args, const movie::repair::CommandHost& host) {
+    std::ostringstream out, err;
+    const int status = movie::repair::RunClipRepair(args, out, err, host);
+    return {status, out.str(), err.str()};
+}
+
+// A host whose drive has `free` bytes free, named "DRIVE".
+movie::repair::CommandHost DriveWithRoom(uint64_t free) {
+    movie::repair::CommandHost host;
+    host.freeSpace = [free](const std::string&, uint64_t& bytes, std::string& drive) {
+        bytes = free;
+        drive = "DRIVE";
+        return true;
+    };
+    return host;
 }
 
 }  // namespace
@@ -202,23 +234,23 @@ TEST(ClipRepair, SaysWhenThereIsNothingToRepair) {
 
     const std::string damaged = folder / "Clip.mov";
     CutDv(damaged);
-    fs::copy_file(damaged, folder / "Clip2.mov");
-    r = ClipRepair({damaged, folder / "Clip2.mov"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("are both cut off"), std::string::npos) << r.err;
     const Layout m = ReadLayout(PairClip(PairNamed("mjpeg_twos")));
     Save(folder / "Mjpeg.mov", Bytes(m.file.begin(), m.file.begin() + long(m.video[40].offset)));
     r = ClipRepair({folder / "Mjpeg.mov"});  // the folder holds no healthy clip, and it is no DV
     EXPECT_EQ(r.status, 4);
     EXPECT_NE(r.err.find("no healthy clip"), std::string::npos) << r.err;
+    r = ClipRepair({healthy, other, PairClip(PairNamed("h264_aac"), true)});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("none of the 3 clips is damaged"), std::string::npos) << r.err;
 
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {}, {damaged, "--like"}, {damaged, "--fast"}, {damaged, healthy, other}}) {
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{}, {damaged, "--like"}, {damaged, "--fast"}, {damaged, "-o", "a", "-o", "b"}}) {
         r = ClipRepair(bad);
         EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.err.find("usage: cliprepair DAMAGED [--like HEALTHY] [-o OUT]"), std::string::npos);
+        EXPECT_NE(r.err.find("usage: cliprepair DAMAGED... [--like HEALTHY] [-o OUT]\n       cliprepair FOLDER..."),
+                  std::string::npos);
     }
-    EXPECT_EQ(FilesIn(folder), 4u);
+    EXPECT_EQ(FilesIn(folder), 3u);
 }
 
 TEST(ClipRepair, ReportsFramesSecondsAndBytes) {
@@ -286,4 +318,171 @@ TEST(ClipRepair, RandomBytesAreNoRecording) {
         EXPECT_FALSE(fs::exists(folder / "Noise-repaired.mov")) << p.name;
         fs::remove(folder / "Noise-repaired.mov");
     }
+}
+
+TEST(ClipRepair, RepairsEveryCutOffClipOfAFolder) {
+    TempFolder folder;
+    const std::string healthy = folder / "Healthy.mov";
+    CutDv(folder / "A.mov", 29);
+    CutDv(folder / "B.mov", 40);
+    CutMjpeg(folder / "C_mjpeg.mov");  // no clip in the folder fits it
+    fs::copy_file(PairClip(PairNamed("dv625_twos"), true), healthy);
+    Save(folder / "note.txt", {'h', 'i'});
+    SetAge(healthy, 10);
+    const Outcome r = ClipRepair({folder.Path().string()});
+    EXPECT_EQ(r.status, 4) << "the worst of 0, 0 and 4\n" << r.err;
+    // Each as it is repaired alone; B with the recorder's clip, not with A's repair, which is newer.
+    EXPECT_EQ(Load(folder / "A-repaired.mov"), RepairedAlone(folder / "A.mov", healthy));
+    EXPECT_EQ(Load(folder / "B-repaired.mov"), RepairedAlone(folder / "B.mov", healthy));
+    EXPECT_NE(r.out.find("Repaired " + folder / "B.mov" + "\n  template: " + healthy), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("no clip in the folder of " + folder / "C_mjpeg.mov" + " fits it as a template:\n  " + healthy +
+                         ": codec"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(folder / "C_mjpeg-repaired.mov"));
+    const std::string summary = r.out.substr(r.out.find("Summary"));
+    EXPECT_EQ(summary, "Summary: 3 clips, 2 repaired\n"
+                       "  " + folder / "A.mov" + ": repaired -> A-repaired.mov\n"
+                       "  " + folder / "B.mov" + ": repaired -> B-repaired.mov\n"
+                       "  " + folder / "C_mjpeg.mov" + ": no template fits\n");
+
+    // Again: the repaired clips are kept, healthy clips are no work, and a clip not written is
+    // worse than one without a template.
+    const Bytes a = Load(folder / "A-repaired.mov");
+    const Outcome again = ClipRepair({folder.Path().string() + "/"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.out.find("  " + folder / "A.mov" + ": output exists: A-repaired.mov\n"), std::string::npos) << again.out;
+    EXPECT_EQ(again.out.find("-repaired.mov:"), std::string::npos) << again.out;
+    EXPECT_EQ(Load(folder / "A-repaired.mov"), a);
+    EXPECT_EQ(FilesIn(folder), 7u);
+
+    // A clip repaired before comes after the recorder's own clips, newer as it is; it is a
+    // template when none of those fits.
+    fs::remove(folder / "B-repaired.mov");
+    const Outcome alone = ClipRepair({folder / "B.mov"});
+    EXPECT_NE(alone.out.find("template: " + healthy + "\n"), std::string::npos) << alone.out;
+    fs::remove(healthy);
+    fs::remove(folder / "B-repaired.mov");
+    const Outcome fallback = ClipRepair({folder / "B.mov"});
+    EXPECT_EQ(fallback.status, 0) << fallback.err;
+    EXPECT_NE(fallback.out.find("template: " + folder / "A-repaired.mov" + "\n            (repaired before"),
+              std::string::npos)
+        << fallback.out;
+    EXPECT_EQ(fallback.out.find("Summary"), std::string::npos) << "one clip: its report alone";
+}
+
+TEST(ClipRepair, RepairsSeveralFilesEachWithItsTemplate) {
+    TempFolder folder;
+    CutDv(folder / "Dv.mov");
+    CutMjpeg(folder / "Mjpeg.mov");
+    const std::string dv = PairClip(PairNamed("dv625_twos"), true), mjpeg = PairClip(PairNamed("mjpeg_twos"), true);
+    const Outcome r = ClipRepair({folder / "Dv.mov", mjpeg, folder / "Mjpeg.mov", dv});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Load(folder / "Dv-repaired.mov"), RepairedAlone(folder / "Dv.mov", dv));
+    EXPECT_EQ(Load(folder / "Mjpeg-repaired.mov"), RepairedAlone(folder / "Mjpeg.mov", mjpeg));
+    EXPECT_NE(r.out.find("Repaired " + folder / "Mjpeg.mov" + "\n  template: " + mjpeg + "\n            (given)"),
+              std::string::npos)
+        << r.out;
+    // The healthy clips given are templates, not clips that failed.
+    EXPECT_NE(r.out.find("Summary: 2 clips, 2 repaired\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  " + mjpeg + ": healthy, the template of 1 clip\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  " + dv + ": healthy, the template of 1 clip\n"), std::string::npos) << r.out;
+
+    // A file that fails stops nothing after it; --like is every clip's one template.
+    Save(folder / "note.mov", {'n', 'o', 't', 'e'});
+    CutDv(folder / "Dv2.mov");
+    const Outcome mixed = ClipRepair({folder / "note.mov", folder / "Dv2.mov", "--like", dv});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find(folder / "note.mov" + ": cannot be read as a recording"), std::string::npos) << mixed.err;
+    EXPECT_EQ(Load(folder / "Dv2-repaired.mov"), Load(folder / "Dv-repaired.mov"));
+    EXPECT_NE(mixed.out.find("  " + folder / "note.mov" + ": not a recording\n  " + folder / "Dv2.mov" +
+                             ": repaired -> Dv2-repaired.mov\n  " + dv + ": healthy, the template of 1 clip\n"),
+              std::string::npos)
+        << mixed.out;
+
+    // -o names one clip: with two to repair, nothing is written.
+    fs::remove(folder / "Dv-repaired.mov");
+    fs::remove(folder / "Mjpeg-repaired.mov");
+    const Outcome named = ClipRepair({folder / "Dv.mov", folder / "Mjpeg.mov", "-o", folder / "Out.mov", dv});
+    EXPECT_EQ(named.status, 2);
+    EXPECT_NE(named.err.find("-o names one repaired clip, but 2 cut-off clips are to be repaired"), std::string::npos)
+        << named.err;
+    EXPECT_EQ(FilesIn(folder), 5u);
+}
+
+TEST(ClipRepair, DrawsItsProgressOnAConsoleOnly) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", healthy = PairClip(PairNamed("dv625_twos"), true);
+    CutDv(damaged);
+    movie::repair::CommandHost console;
+    console.console = true;
+    double now = 0;
+    console.clock = [&now] { return now += 1; };  // a second goes by between any two readings
+    const Outcome r = ClipRepairOn({damaged, "--like", healthy}, console);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const size_t report = r.out.find("Repaired " + damaged);
+    ASSERT_NE(report, std::string::npos) << r.out;
+    // Lines drawn over each other, the last one at 100 %, then blanked before the report.
+    const std::string progress = r.out.substr(0, report);
+    EXPECT_EQ(progress.front(), '\r');
+    EXPECT_NE(progress.find("\rClip.mov  "), std::string::npos) << progress;
+    EXPECT_NE(progress.find(" MB/s  "), std::string::npos) << progress;
+    const size_t last = progress.rfind("\rClip.mov");
+    EXPECT_NE(progress.find("100%", last), std::string::npos) << progress;
+    EXPECT_EQ(progress.find('\n'), std::string::npos);
+    ASSERT_GE(progress.size(), 2u);
+    const size_t blank = progress.rfind('\r', progress.size() - 2);
+    EXPECT_EQ(progress.substr(blank + 1, progress.size() - blank - 2).find_first_not_of(' '), std::string::npos)
+        << "the line is blanked";
+    EXPECT_EQ(r.out.find('\r', report), std::string::npos);
+    EXPECT_EQ(Load(folder / "Clip-repaired.mov"), RepairedAlone(damaged, healthy));
+    // Redirected (not a console): the report alone.
+    fs::remove(folder / "Clip-repaired.mov");
+    const Outcome plain = ClipRepair({damaged, "--like", healthy});
+    EXPECT_EQ(plain.out.find('\r'), std::string::npos);
+    EXPECT_EQ(plain.out.rfind("Repaired ", 0), 0u) << plain.out;
+}
+
+TEST(ClipRepair, SaysAtOnceWhenTheDriveHasNoRoom) {
+    TempFolder folder;
+    const std::string damaged = folder / "Clip.mov", healthy = PairClip(PairNamed("dv625_twos"), true);
+    CutDv(damaged);
+    const uint64_t size = RepairedAlone(damaged, healthy).size();
+    const Outcome r = ClipRepairOn({damaged, "--like", healthy}, DriveWithRoom(size - 1));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("not enough room on DRIVE for " + folder / "Clip-repaired.mov" + ": it needs about "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find(" MB is free. Nothing was written; name a repaired clip on another drive with -o OUT"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(FilesIn(folder), 1u);
+    // The figure is an upper bound, but not a wild one; the zeros a preallocated file holds after
+    // the recording are not counted.
+    EXPECT_EQ(ClipRepairOn({damaged, "--like", healthy}, DriveWithRoom(size * 3 / 2)).status, 0);
+    Bytes preallocated = Load(damaged);
+    preallocated.resize(preallocated.size() + (20u << 20), 0);
+    Save(folder / "Preallocated.mov", preallocated);
+    const Outcome zeros = ClipRepairOn({folder / "Preallocated.mov", "--like", healthy}, DriveWithRoom(size * 3 / 2));
+    EXPECT_EQ(zeros.status, 0) << zeros.err;
+    EXPECT_EQ(Load(folder / "Preallocated-repaired.mov"), Load(folder / "Clip-repaired.mov"));
+
+    // A real small file system of its own, where one may be mounted (as root).
+    const std::string small = folder / "small";
+    fs::create_directories(small);
+    if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=6m clipharbor-test '" + small + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here (it needs root): the real drive's refusal is not tried";
+    CutDv(folder / "Long.mov", 49);  // about 7.4 MB
+    const Outcome full = ClipRepair({folder / "Long.mov", "--like", healthy, "-o", small + "/Long.mov"});
+    const Outcome fits = ClipRepair({damaged, "--like", healthy, "-o", small + "/Clip.mov"});
+    const bool longWritten = fs::exists(small + "/Long.mov");
+    const Bytes clip = Load(small + "/Clip.mov");
+    std::system(("umount '" + small + "'").c_str());
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("not enough room on " + small + "/ for " + small + "/Long.mov: it needs about "),
+              std::string::npos)
+        << full.err;
+    EXPECT_FALSE(longWritten);
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_EQ(clip, Load(folder / "Clip-repaired.mov"));
 }

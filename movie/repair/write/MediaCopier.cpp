@@ -1,5 +1,7 @@
 #include "movie/repair/write/MediaCopier.h"
 
+#include <chrono>
+
 namespace movie::repair {
 
 namespace {
@@ -24,6 +26,7 @@ MediaCopier::~MediaCopier() {
 }
 
 void MediaCopier::Add(uint64_t offset, uint64_t bytes) {
+    handed_ += bytes;
     if (pending_.bytes > 0 && pending_.offset + pending_.bytes != offset) {
         Queue(pending_);
         pending_.bytes = 0;
@@ -56,6 +59,7 @@ void MediaCopier::Copy() {
             busy_ = true;
         }
         const bool ok = out_.CopyFrom(*source_, r.offset, r.bytes);
+        written_.fetch_add(r.bytes, std::memory_order_relaxed);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             busy_ = false;
@@ -68,13 +72,19 @@ void MediaCopier::Copy() {
     }
 }
 
-bool MediaCopier::Finish() {
+bool MediaCopier::Finish(const std::function<void()>& waiting) {
     if (!Ready()) return false;
     if (pending_.bytes > 0) Queue(pending_);
     pending_.bytes = 0;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return queue_.empty() && !busy_; });
+        const auto copied = [this] { return queue_.empty() && !busy_; };
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(100), copied)) {
+            if (!waiting) continue;
+            lock.unlock();
+            waiting();
+            lock.lock();
+        }
         done_ = true;
     }
     changed_.notify_all();

@@ -3,9 +3,11 @@
 // its own reading through a handle of its own.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,8 +29,11 @@ public:
     bool Ready() const { return source_ != nullptr; }
     // Another kept sample's bytes, after the ones before.
     void Add(uint64_t offset, uint64_t bytes);
-    // Copies what is left and waits: true when every byte handed over was written.
-    bool Finish();
+    // Copies what is left and waits: true when every byte handed over was written. While it waits,
+    // `waiting` is called every tenth of a second or so (to show how the copy goes).
+    bool Finish(const std::function<void()>& waiting = nullptr);
+    // The bytes handed over that are not written yet.
+    uint64_t Behind() const { return handed_ - written_.load(std::memory_order_relaxed); }
 
 private:
     struct Run {
@@ -44,6 +49,8 @@ private:
     std::condition_variable changed_;
     std::deque<Run> queue_;
     bool done_ = false, busy_ = false, failed_ = false;
+    uint64_t handed_ = 0;
+    std::atomic<uint64_t> written_{0};
     std::thread thread_;
 };
 
