@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "PlaybackHost.h"
@@ -64,12 +65,15 @@ size_t OutputSize(const std::string& path) {
     return total;
 }
 
-// The output stops growing (a device may hand over what it already took a moment later).
+// The output stops growing: it holds still for 300 ms. A device may hand over what it already
+// took a moment later, and later still on a loaded machine.
 bool Stopped(const std::string& path) {
-    Pump(150);
-    const size_t settled = OutputSize(path);
-    Pump(300);
-    return OutputSize(path) == settled;
+    size_t last = OutputSize(path);
+    return PumpUntil([&] {
+        Pump(300);
+        const size_t now = OutputSize(path);
+        return std::exchange(last, now) == now;
+    });
 }
 
 // What the latest opening of the device was given.
@@ -157,7 +161,7 @@ TEST_F(SoundDevice, PlayingWritesTheClipsSoundFromWhereItPlaysAndPauseStopsIt) {
     const size_t before = OutputSize(output);
     controller->Play();
     ASSERT_TRUE(controller->SoundOpen());
-    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > before + 4 * kRate; }, 3000)) << "sound flows";
+    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > before + 4 * kRate; })) << "sound flows";
     controller->Pause();
     ASSERT_TRUE(Stopped(output)) << "pause stops the flow";
     const size_t paused = OutputSize(output);
@@ -167,7 +171,7 @@ TEST_F(SoundDevice, PlayingWritesTheClipsSoundFromWhereItPlaysAndPauseStopsIt) {
     // From 1 s of the movie's 600 units a second: frame 48000 of the tone.
     controller->SeekTo(600);
     controller->Play();
-    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > paused + 4 * kRate; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return OutputSize(output) > paused + 4 * kRate; }));
     host->player.Close();
     EXPECT_TRUE(Stopped(output)) << "closing stops the flow";
     EXPECT_EQ(ToneStart(LatestSamples(output)), kRate);
@@ -211,7 +215,7 @@ TEST_F(SoundDevice, EveryWayThePreviewClosesStopsTheSound) {
         if (!controller) return false;
         const size_t before = OutputSize(output);
         controller->Play();
-        return PumpUntil([&] { return OutputSize(output) > before + kRate; }, 3000);
+        return PumpUntil([&] { return OutputSize(output) > before + kRate; });
     };
     const struct {
         const char* way;

@@ -90,7 +90,7 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     Select(0);
     ASSERT_NE(Controller(), nullptr);
     EXPECT_EQ(dlg->Preview().PlaceholderVisible(), false);
-    ASSERT_TRUE(PumpUntil([&] { return Shown() == 0; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown() == 0; }));
     // The frame sits centred in the preview's movie rectangle, the bar under it.
     const RECT frame = Controller()->FrameRect();
     EXPECT_EQ(frame.left - 470, 828 - frame.right);
@@ -99,7 +99,7 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     EXPECT_EQ(Controller()->BarLayout().Bar().bottom, 415);
 
     Click(PlayButton());
-    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 3; }, 3000)) << "the preview plays";
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 3; })) << "the preview plays";
     Click(PlayButton());
     const long held = Shown();
     Pump(300);
@@ -153,7 +153,7 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
         const preview::ControllerHandle handle = dlg->Preview().Controller();
         const UINT_PTR timer = controller->TimerId();
         Click(PlayButton());
-        ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }));
 
         way.close();
         Pump(50);
@@ -173,7 +173,7 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
     // The window closing: the placeholder comes back before it goes, and nothing is left running.
     Select(0);
     Click(PlayButton());
-    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 1; }));
     const preview::ControllerHandle handle = dlg->Preview().Controller();
     SendMessageA(dlg->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(library().FindController(handle), nullptr);
@@ -226,19 +226,19 @@ TEST_F(PreviewPlayback, ADvClipShowsAndPlaysItsOwnFrames) {
     const RECT frame = Controller()->FrameRect();
     EXPECT_EQ(frame.right - frame.left, 333);
     EXPECT_EQ(frame.bottom - frame.top, 266);
-    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); })) << report();
 
     Click(PlayButton());
-    EXPECT_TRUE(PumpUntil([&] { return !Controller()->Playing(); }, 3000)) << "the clip plays to its end";
+    EXPECT_TRUE(PumpUntil([&] { return !Controller()->Playing(); })) << "the clip plays to its end";
     EXPECT_TRUE(shows(last, first)) << "the last frame stays at the end: " << report();
     EXPECT_EQ(Controller()->CurrentTime(), int64_t(Controller()->GetMovie().duration));
 
     // A click at the start of the slider goes back to the first frame; at its end, to the last.
     const movie::BarRect slider = Controller()->BarLayout().Slider();
     Click(POINT{slider.left, (slider.top + slider.bottom) / 2});
-    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); })) << report();
     Click(POINT{slider.right - 1, (slider.top + slider.bottom) / 2});
-    EXPECT_TRUE(PumpUntil([&] { return shows(last, first); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(last, first); })) << report();
 }
 
 TEST_F(PreviewPlayback, OpeningAndClosing500TimesKeepsMemoryFlat) {
