@@ -74,6 +74,16 @@ protected:
         SendMessageA(dlg->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         SendMessageA(dlg->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     }
+    // A key as the program's modal loop gives it: to the window with the focus, through the
+    // dialog manager.
+    void Key(UINT key) {
+        MSG msg{GetFocus(), WM_KEYDOWN, key, 1, GetTickCount(), {}};
+        if (!IsDialogMessageA(dlg->hwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Pump();
+    }
     POINT PlayButton() const {
         const movie::BarRect b = Controller()->BarLayout().Button();
         return POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
@@ -110,6 +120,45 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     Pump();
     EXPECT_EQ(Shown(), held);
     EXPECT_EQ(ScreenPixels(dlg->hwnd()).At(PlayButton().x, PlayButton().y), GetSysColor(COLOR_BTNTEXT));
+}
+
+// The window is a dialog: its dialog manager hands the focus to its controls and takes Enter and
+// the arrows for itself. A click on the movie gives the movie the keys all the same.
+TEST_F(PreviewPlayback, AClickOnTheMovieGivesItTheKeysUntilAControlTakesTheFocus) {
+    Select(0);
+    ASSERT_NE(Controller(), nullptr);
+    const HWND list = GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST);
+    SetFocus(list);
+    if (GetFocus() != list) GTEST_SKIP() << "the window could not take the focus";
+    Key(VK_SPACE);
+    EXPECT_FALSE(Controller()->Playing()) << "Space in the list is the list's";
+
+    const RECT frame = Controller()->FrameRect();
+    Click(POINT{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2});
+    EXPECT_FALSE(Controller()->Playing()) << "a click on the picture does not play";
+    Key(VK_SPACE);
+    ASSERT_TRUE(Controller()->Playing()) << "Space plays";
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }));
+    Key(VK_SPACE);
+    EXPECT_FALSE(Controller()->Playing()) << "and pauses";
+    const long held = Shown();
+    Key(VK_RETURN);
+    EXPECT_TRUE(Controller()->Playing()) << "Enter is the movie's, not the default button's";
+    Key(VK_RIGHT);
+    EXPECT_FALSE(Controller()->Playing()) << "an arrow steps";
+    EXPECT_GT(Shown(), held);
+    EXPECT_EQ(GetFocus(), dlg->hwnd()) << "and moves to no control";
+
+    // Another program had the focus, and the window gets it back: the movie keeps the keys.
+    SetFocus(nullptr);
+    SetFocus(dlg->hwnd());
+    Key(VK_SPACE);
+    EXPECT_TRUE(Controller()->Playing());
+
+    Key(VK_TAB);
+    EXPECT_NE(GetFocus(), dlg->hwnd()) << "Tab moves on to a control";
+    Key(VK_SPACE);
+    EXPECT_TRUE(Controller()->Playing()) << "whose keys are its own again";
 }
 
 // Whatever closes the preview, the clip's timer, sound and picture go with it: afterwards the
