@@ -167,11 +167,13 @@ played() {  # the groove's played length in pixels: the run of its first colour,
   import -window root -crop "250x1+$((cx + 508))+$((cy + 400))" -depth 8 txt:- 2>/dev/null |
     awk 'NR == 2 { first = $3 } NR > 1 { if ($3 != first) exit; n++ } END { print n + 0 }'
 }
+pause_px=(); pause_text=""
 # Pauses (by the button or by Space) and checks what a user sees: the play symbol back, the
 # picture and the time text held. Sets paused_at, paused_picture.
 check_paused() {  # check_paused HOW
   check "$1 pauses: the button shows play" wait_for 30 shows button "$play_symbol"
   paused_picture=$(picture); paused_time=$(time_text); paused_at=$(played)
+  pause_px+=("$paused_at"); pause_text="${pause_text:+$pause_text, }$1 at $paused_at px"
   sleep 0.6
   check "$1: two looks 0.6 s apart are the same picture" shows picture "$paused_picture"
   check "$1: the time text stays" shows time_text "$paused_time"
@@ -218,6 +220,15 @@ check_paused "Space again"
 xdotool key --window "$win" space
 check_resumed "Space a third time"
 import -window root "$work/playing.png"
+# The end shows the play symbol and holds too: every pause above must have stood short of it. End
+# puts the slider there (a press that restarted the clip, and a wait that let it run to its end,
+# would look like a pause there).
+xdotool key --window "$win" End
+wait_for 30 shows button "$play_symbol"
+wait_for 30 settled bar
+end_at=$(played)
+short_of_end() { local p; for p in "${pause_px[@]}"; do [ "$p" -lt "$end_at" ] || return 1; done; }
+check "each pause stood short of the end ($pause_text; the end at $end_at px)" short_of_end
 
 # Rename the selected clip in place (Tab to the list, F2, type, Enter): the file is renamed on the
 # device. Each key waits for the window to show the one before took effect; a try that goes wrong
