@@ -270,8 +270,10 @@ xdotool key --window "$win" shift+End
 wait_for 30 differs status "$one_selected"
 click $copy_x $copy_y
 "$WINE" "$answer" 'K:\e2e-copy' >/dev/null 2>&1
+answered=$?
 errbox=$(wait_window '^ClipHarbor$')
-check "a copy onto an existing file shows an error box" test -n "$errbox"
+# (The helper ends 1 when no folder browser came, or it would not select the folder.)
+check "a copy onto an existing file shows an error box (the browser answered: exit $answered)" test -n "$errbox"
 wait_for 30 settled screen
 import -window root "$work/copy-error-full.png"
 eval "$(xdotool getwindowgeometry --shell "$win" | sed 's/^/W_/')"
