@@ -19,6 +19,10 @@
 BEGIN_MESSAGE_MAP(ClipHarborDlg, Dialog)
     ON_WM_CREATE()
     ON_WM_PAINT()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_SETFOCUS()
+    ON_WM_KILLFOCUS()
+    ON_WM_GETDLGCODE()
     ON_WM_SYSCOMMAND()
     ON_WM_CLOSE()
     ON_COMMAND(IDC_COPY, CopySelectedClips)
@@ -263,6 +267,27 @@ void ClipHarborDlg::OnPaint() {
     // that WindowProc forwards after this.
     preview_.UpdateMovie();
     PaintPictures();
+}
+
+// A press on the movie gives it the keys before the controller hears the press.
+void ClipHarborDlg::OnLButtonDown(UINT, POINT at) {
+    preview_.TakeKeys(at);
+    Default();
+}
+
+// The dialog manager would hand the focus on to a control: while the movie has the keys the
+// window keeps it, so that its keys reach the controller.
+LRESULT ClipHarborDlg::OnSetFocus(HWND) { return preview_.HasKeys() ? 0 : Default(); }
+
+LRESULT ClipHarborDlg::OnKillFocus(HWND gaining) {
+    preview_.FocusLeaving(gaining);
+    return Default();
+}
+
+// The dialog manager asks before it takes a key for itself (Enter for the default button, the
+// arrows for moving between controls): the movie's keys are left to the movie.
+LRESULT ClipHarborDlg::OnGetDlgCode(const MSG* message) {
+    return preview_.WantsKey(message) ? DLGC_WANTMESSAGE : Default();
 }
 
 void ClipHarborDlg::PaintIcon() {

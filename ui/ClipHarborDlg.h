@@ -52,6 +52,10 @@ protected:
 private:
     int OnCreate(CREATESTRUCTA& create);
     void OnPaint();
+    void OnLButtonDown(UINT keys, POINT at);
+    LRESULT OnSetFocus(HWND losing);
+    LRESULT OnKillFocus(HWND gaining);
+    LRESULT OnGetDlgCode(const MSG* message);
     LRESULT OnSysCommand(UINT command, POINT);
     LRESULT OnClose();
     void OnDeviceChange() { SelectDevice(); }

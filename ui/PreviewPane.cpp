@@ -79,6 +79,23 @@ void PreviewPane::Forward(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (player_) player_->HandleWindowMessage(window, message, wParam, lParam);
 }
 
+void PreviewPane::TakeKeys(POINT at) {
+    const RECT area = Area();
+    if (!window_ || !IsOpen() || !PtInRect(&area, at)) return;
+    keys_ = true;
+    if (GetFocus() != window_) SetFocus(window_);
+}
+
+void PreviewPane::FocusLeaving(HWND gaining) {
+    if (gaining && window_ && IsChild(window_, gaining)) keys_ = false;
+}
+
+bool PreviewPane::WantsKey(const MSG* message) const {
+    if (!message || !HasKeys() || GetFocus() != window_) return false;
+    if (message->message != WM_KEYDOWN && message->message != WM_CHAR) return false;
+    return message->wParam != VK_TAB && message->wParam != VK_ESCAPE;
+}
+
 void PreviewPane::UpdateMovie() {
     if (player_ && player_->isOpen && player_->GetMovie() != preview::MovieHandle::None)
         preview::DefaultMovieServices().UpdateMovie(player_->GetMovie());

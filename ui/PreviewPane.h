@@ -38,6 +38,17 @@ public:
 
     // Every message of the window, while the player exists.
     void Forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // The movie's keys. A press on the preview area of an open movie gives them to it: the window
+    // takes the focus itself (the movie is no control of its own). A control taking the focus
+    // takes them back; the focus going to another program keeps them for the return.
+    void TakeKeys(POINT at);
+    void FocusLeaving(HWND gaining);
+    bool HasKeys() const { return keys_ && IsOpen(); }
+    // Whether a key message the dialog manager asks about is the movie's: every key but Tab and
+    // Escape while the window itself has the focus for the movie.
+    bool WantsKey(const MSG* message) const;
+
     // Part of the window's painting: asks the library to draw the open movie again.
     void UpdateMovie();
 
@@ -84,4 +95,5 @@ private:
     POINT placeholderAt_{};
     RECT movieRect_{};
     int row_ = -1;
+    bool keys_ = false;
 };

@@ -109,6 +109,12 @@ template <auto Fn, class T, class R>
 R Key(T& t, WPARAM wParam, LPARAM lParam) {
     return Call<Fn, T, R>(t, UINT(wParam), UINT(LOWORD(lParam)), UINT(HIWORD(lParam)));
 }
+// fn(HWND other): WM_SETFOCUS (the window that lost the focus), WM_KILLFOCUS (the one gaining it).
+template <auto Fn, class T, class R>
+R Focus(T& t, WPARAM wParam, LPARAM) { return Call<Fn, T, R>(t, reinterpret_cast<HWND>(wParam)); }
+// fn(const MSG* message): WM_GETDLGCODE, with the message the dialog manager asks about (or null).
+template <auto Fn, class T, class R>
+R DlgCode(T& t, WPARAM, LPARAM lParam) { return Call<Fn, T, R>(t, reinterpret_cast<const MSG*>(lParam)); }
 // fn(HDC dc): WM_ERASEBKGND.
 template <auto Fn, class T, class R>
 R Erase(T& t, WPARAM wParam, LPARAM) { return Call<Fn, T, R>(t, reinterpret_cast<HDC>(wParam)); }
@@ -146,6 +152,9 @@ R Notify(T& t, WPARAM, LPARAM lParam) { return Call<Fn, T, R>(t, *reinterpret_ca
 #define ON_WM_KEYUP() WIN_MESSAGE(WM_KEYUP, Key, OnKeyUp)
 #define ON_WM_CHAR() WIN_MESSAGE(WM_CHAR, Key, OnChar)
 #define ON_WM_ERASEBKGND() WIN_MESSAGE(WM_ERASEBKGND, Erase, OnEraseBkgnd)  // OnEraseBkgnd(HDC)
+#define ON_WM_SETFOCUS() WIN_MESSAGE(WM_SETFOCUS, Focus, OnSetFocus)       // OnSetFocus(HWND losing)
+#define ON_WM_KILLFOCUS() WIN_MESSAGE(WM_KILLFOCUS, Focus, OnKillFocus)    // OnKillFocus(HWND gaining)
+#define ON_WM_GETDLGCODE() WIN_MESSAGE(WM_GETDLGCODE, DlgCode, OnGetDlgCode)  // OnGetDlgCode(const MSG*)
 
 // Commands from controls and menus: fn().
 #define ON_COMMAND(id, fn) WIN_MAP_ENTRY(Command, id, BN_CLICKED, Plain<&MapClass::fn, MapTarget, MapResult>)

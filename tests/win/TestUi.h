@@ -37,8 +37,12 @@ void PressButton(HWND box, int id);
 
 // Processes this thread's messages for `ms` milliseconds (at least one pass).
 void Pump(int ms = 0);
+// How long a test waits for what it expects to see before it gives up. Only a failing test waits
+// this long, so it is generous: a loaded machine may take many times the usual time.
+constexpr int kWaitLimitMs = 30000;
+
 // Processes messages until `done` says so or `ms` pass; answers done().
-bool PumpUntil(const std::function<bool()>& done, int ms = 5000);
+bool PumpUntil(const std::function<bool()>& done, int ms = kWaitLimitMs);
 
 // The test drives: every letter from D to K is a folder of the test run.
 std::string DriveRoot(char letter);            // "D:\"

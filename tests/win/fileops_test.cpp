@@ -15,6 +15,7 @@
 #include "fileops/FileTransfer.h"
 #include "fileops/SystemErrorText.h"
 #include "framework/win/ResourceModule.h"
+#include "tests/support/FolderBrowserSelection.h"
 
 using namespace testui;
 
@@ -22,6 +23,26 @@ namespace {
 
 
 bool IsFolderBrowser(HWND box) { return FindWindowExA(box, nullptr, "SysTreeView32", nullptr) != nullptr; }
+
+// Selects the folder in the browser, as a user would before pressing OK; false when it cannot.
+bool SelectFolder(HWND browser, const std::string& folder) {
+    const HWND tree = FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+    auto send = [&](const std::string& path) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        return true;
+    };
+    auto itemText = [&](HTREEITEM item) {
+        char text[MAX_PATH] = {};
+        TVITEMA data{};
+        data.mask = TVIF_TEXT;
+        data.hItem = item;
+        data.pszText = text;
+        data.cchTextMax = sizeof(text);
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+        return std::string(text);
+    };
+    return testsupport::SelectInFolderBrowser(browser, folder, send, itemText);
+}
 
 // The text an error box of the operations shows for a file and an error code.
 std::wstring ErrorText(UINT messageId, const std::string& path, DWORD code) {
@@ -60,7 +81,13 @@ protected:
                     PressButton(box, IDCANCEL);
                     return;
                 }
-                SendMessageA(box, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(answers.folder.c_str()));
+                // OK only on the folder asked for: OK on another (the desktop, the user's home
+                // under Wine) would copy there.
+                if (!SelectFolder(box, answers.folder)) {
+                    ADD_FAILURE() << "the folder browser does not select " << answers.folder;
+                    PressButton(box, IDCANCEL);
+                    return;
+                }
                 PressButton(box, IDOK);
             } else if (GetDlgItem(box, IDYES)) {
                 answers.questions.push_back(MessageBoxTextW(box));

@@ -80,8 +80,8 @@ protected:
         Pump();
     }
     long Shown() const { return GeneratedFrameShown(ScreenPixels(host->hwnd), controller->FrameRect()); }
-    bool WaitForFrame(long atLeast, int ms = 3000) {
-        return PumpUntil([&] { return Shown() >= atLeast; }, ms);
+    bool WaitForFrame(long atLeast) {
+        return PumpUntil([&] { return Shown() >= atLeast; });
     }
     void Click(POINT at) {
         SendMessageA(host->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
@@ -210,7 +210,7 @@ TEST_F(MovieControllerPlaying, TheEndStopsOnTheLastFrameAndPlayStartsOver) {
     Open();
     controller->SeekTo(1100);
     Click(ButtonCentre());
-    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); }));
     Pump();
     EXPECT_EQ(controller->CurrentTime(), 1200);
     EXPECT_EQ(Shown(), 19) << "the last frame stays";
@@ -223,7 +223,7 @@ TEST_F(MovieControllerPlaying, TheEndStopsOnTheLastFrameAndPlayStartsOver) {
     Click(ButtonCentre());
     EXPECT_TRUE(controller->Playing());
     EXPECT_LT(controller->CurrentTime(), 300);
-    ASSERT_TRUE(PumpUntil([&] { long n = Shown(); return n >= 0 && n < 10; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { long n = Shown(); return n >= 0 && n < 10; }));
 }
 
 TEST_F(MovieControllerPlaying, KeysPlayStepAndJumpWhileTheHostHasTheFocus) {
@@ -269,7 +269,7 @@ TEST_F(MovieControllerPlaying, AMovieWithoutDecodablePicturesShowsAnEvenFillAndS
             ASSERT_EQ(screen.At(x, y), GetSysColor(COLOR_3DSHADOW)) << x << "," << y;
     Click(ButtonCentre());
     EXPECT_TRUE(controller->Playing());
-    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); }, 4000)) << "plays its time to the end";
+    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); })) << "plays its time to the end";
     EXPECT_EQ(controller->CurrentTime(), 1200);
 
     // No decoders at all, as the program has before any are built in: the same.
@@ -295,7 +295,7 @@ TEST_F(MovieControllerPlaying, FramesThatCannotBeDecodedAreSkipped) {
     EXPECT_EQ(Shown(), 5);
     controller->SeekTo(0);
     Click(ButtonCentre());
-    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); }, 4000));
+    ASSERT_TRUE(PumpUntil([&] { return !controller->Playing(); }));
     EXPECT_EQ(Shown(), 19);
 }
 

@@ -115,7 +115,7 @@ protected:
     }
     // Waits until the log names the program (case aside); the log's lines so far.
     bool Started(const std::string& program) {
-        PumpUntil([&] { return Lower(ReadFileBytes(kLog)).find(Lower(program)) != std::string::npos; }, 10000);
+        PumpUntil([&] { return Lower(ReadFileBytes(kLog)).find(Lower(program)) != std::string::npos; });
         return Lower(ReadFileBytes(kLog)).find(Lower(program)) != std::string::npos;
     }
 

@@ -74,6 +74,16 @@ protected:
         SendMessageA(dlg->hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         SendMessageA(dlg->hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     }
+    // A key as the program's modal loop gives it: to the window with the focus, through the
+    // dialog manager.
+    void Key(UINT key) {
+        MSG msg{GetFocus(), WM_KEYDOWN, key, 1, GetTickCount(), {}};
+        if (!IsDialogMessageA(dlg->hwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Pump();
+    }
     POINT PlayButton() const {
         const movie::BarRect b = Controller()->BarLayout().Button();
         return POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
@@ -90,7 +100,7 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     Select(0);
     ASSERT_NE(Controller(), nullptr);
     EXPECT_EQ(dlg->Preview().PlaceholderVisible(), false);
-    ASSERT_TRUE(PumpUntil([&] { return Shown() == 0; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown() == 0; }));
     // The frame sits centred in the preview's movie rectangle, the bar under it.
     const RECT frame = Controller()->FrameRect();
     EXPECT_EQ(frame.left - 470, 828 - frame.right);
@@ -99,7 +109,7 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     EXPECT_EQ(Controller()->BarLayout().Bar().bottom, 415);
 
     Click(PlayButton());
-    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 3; }, 3000)) << "the preview plays";
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 3; })) << "the preview plays";
     Click(PlayButton());
     const long held = Shown();
     Pump(300);
@@ -110,6 +120,45 @@ TEST_F(PreviewPlayback, AClickedClipShowsItsFirstFrameAndItsBarPlaysIt) {
     Pump();
     EXPECT_EQ(Shown(), held);
     EXPECT_EQ(ScreenPixels(dlg->hwnd()).At(PlayButton().x, PlayButton().y), GetSysColor(COLOR_BTNTEXT));
+}
+
+// The window is a dialog: its dialog manager hands the focus to its controls and takes Enter and
+// the arrows for itself. A click on the movie gives the movie the keys all the same.
+TEST_F(PreviewPlayback, AClickOnTheMovieGivesItTheKeysUntilAControlTakesTheFocus) {
+    Select(0);
+    ASSERT_NE(Controller(), nullptr);
+    const HWND list = GetDlgItem(dlg->hwnd(), IDC_CLIP_LIST);
+    SetFocus(list);
+    if (GetFocus() != list) GTEST_SKIP() << "the window could not take the focus";
+    Key(VK_SPACE);
+    EXPECT_FALSE(Controller()->Playing()) << "Space in the list is the list's";
+
+    const RECT frame = Controller()->FrameRect();
+    Click(POINT{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2});
+    EXPECT_FALSE(Controller()->Playing()) << "a click on the picture does not play";
+    Key(VK_SPACE);
+    ASSERT_TRUE(Controller()->Playing()) << "Space plays";
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }));
+    Key(VK_SPACE);
+    EXPECT_FALSE(Controller()->Playing()) << "and pauses";
+    const long held = Shown();
+    Key(VK_RETURN);
+    EXPECT_TRUE(Controller()->Playing()) << "Enter is the movie's, not the default button's";
+    Key(VK_RIGHT);
+    EXPECT_FALSE(Controller()->Playing()) << "an arrow steps";
+    EXPECT_GT(Shown(), held);
+    EXPECT_EQ(GetFocus(), dlg->hwnd()) << "and moves to no control";
+
+    // Another program had the focus, and the window gets it back: the movie keeps the keys.
+    SetFocus(nullptr);
+    SetFocus(dlg->hwnd());
+    Key(VK_SPACE);
+    EXPECT_TRUE(Controller()->Playing());
+
+    Key(VK_TAB);
+    EXPECT_NE(GetFocus(), dlg->hwnd()) << "Tab moves on to a control";
+    Key(VK_SPACE);
+    EXPECT_TRUE(Controller()->Playing()) << "whose keys are its own again";
 }
 
 // Whatever closes the preview, the clip's timer, sound and picture go with it: afterwards the
@@ -153,7 +202,7 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
         const preview::ControllerHandle handle = dlg->Preview().Controller();
         const UINT_PTR timer = controller->TimerId();
         Click(PlayButton());
-        ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }, 3000));
+        ASSERT_TRUE(PumpUntil([&] { return Shown() >= 2; }));
 
         way.close();
         Pump(50);
@@ -173,7 +222,7 @@ TEST_F(PreviewPlayback, EveryWayThePreviewClosesStopsEverythingAndLeavesNothing)
     // The window closing: the placeholder comes back before it goes, and nothing is left running.
     Select(0);
     Click(PlayButton());
-    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 1; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return Shown() >= 1; }));
     const preview::ControllerHandle handle = dlg->Preview().Controller();
     SendMessageA(dlg->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(library().FindController(handle), nullptr);
@@ -226,19 +275,19 @@ TEST_F(PreviewPlayback, ADvClipShowsAndPlaysItsOwnFrames) {
     const RECT frame = Controller()->FrameRect();
     EXPECT_EQ(frame.right - frame.left, 333);
     EXPECT_EQ(frame.bottom - frame.top, 266);
-    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); })) << report();
 
     Click(PlayButton());
-    EXPECT_TRUE(PumpUntil([&] { return !Controller()->Playing(); }, 3000)) << "the clip plays to its end";
+    EXPECT_TRUE(PumpUntil([&] { return !Controller()->Playing(); })) << "the clip plays to its end";
     EXPECT_TRUE(shows(last, first)) << "the last frame stays at the end: " << report();
     EXPECT_EQ(Controller()->CurrentTime(), int64_t(Controller()->GetMovie().duration));
 
     // A click at the start of the slider goes back to the first frame; at its end, to the last.
     const movie::BarRect slider = Controller()->BarLayout().Slider();
     Click(POINT{slider.left, (slider.top + slider.bottom) / 2});
-    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(first, last); })) << report();
     Click(POINT{slider.right - 1, (slider.top + slider.bottom) / 2});
-    EXPECT_TRUE(PumpUntil([&] { return shows(last, first); }, 2000)) << report();
+    EXPECT_TRUE(PumpUntil([&] { return shows(last, first); })) << report();
 }
 
 TEST_F(PreviewPlayback, OpeningAndClosing500TimesKeepsMemoryFlat) {
