@@ -46,7 +46,7 @@ wait_for() {  # wait_for SECONDS COMMAND...: true as soon as COMMAND is
   local end=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -ge $end ] && return 1; sleep 0.1; done
 }
-look() {  # look WxH+X+Y (screen): a digest of what the screen shows there
+screen_digest() {  # screen_digest WxH+X+Y (screen): a digest of what the screen shows there
   import -window root -crop "$1" -depth 8 rgb:- 2>/dev/null | md5sum
 }
 differs() {  # differs LOOK-FUNCTION DIGEST: the screen no longer shows DIGEST there
@@ -99,7 +99,7 @@ console=$(wait_window 'cliprepair')
 wait_for 120 test -f "$media/A_Cut-repaired.mov"
 check "dropped onto cliprepair.exe, the damaged clip is repaired in a console of its own" \
   test -n "$console" -a -f "$media/A_Cut-repaired.mov"
-screen() { look 1280x1024+0+0; }
+screen() { screen_digest 1280x1024+0+0; }
 wait_for 30 settled screen
 import -window root "$work/repair-console.png"
 check "the report stays on screen until a key is pressed" kill -0 $repair_pid
@@ -159,10 +159,10 @@ list_has_focus() { [ "$(row_spot)" = "$highlight" ]; }
 # middle (y 400) from x 506, the time text at its right end.
 cx=$((X + 3)); cy=$((Y + 22))
 play_x=$((cx + 485)); play_y=$((cy + 400))
-bar() { look "300x24+$((X + 513))+$((Y + 410))"; }
-picture() { look "250x150+$((cx + 520))+$((cy + 180))"; }
-button() { look "22x22+$((cx + 474))+$((cy + 389))"; }
-time_text() { look "64x24+$((cx + 762))+$((cy + 388))"; }
+bar() { screen_digest "300x24+$((X + 513))+$((Y + 410))"; }
+picture() { screen_digest "250x150+$((cx + 520))+$((cy + 180))"; }
+button() { screen_digest "22x22+$((cx + 474))+$((cy + 389))"; }
+time_text() { screen_digest "64x24+$((cx + 762))+$((cy + 388))"; }
 played() {  # the groove's played length in pixels: the run of its first colour, up to the thumb
   import -window root -crop "250x1+$((cx + 508))+$((cy + 400))" -depth 8 txt:- 2>/dev/null |
     awk 'NR == 2 { first = $3 } NR > 1 { if ($3 != first) exit; n++ } END { print n + 0 }'
@@ -262,7 +262,7 @@ kept=$(ls "$media" | grep '\.mov$' | grep -vx A_Cut.mov | sort | sed -n 2p)
 echo "an older copy" > "$dest/$kept"
 answer=$(dirname "$exe")/tests/e2e/answer_folder_browser.exe
 copy_x=$((X + 648)); copy_y=$((Y + 524))
-status() { look "220x14+$((X + 600))+$((Y + 120))"; }
+status() { screen_digest "220x14+$((X + 600))+$((Y + 120))"; }
 click $row_x $row_y
 wait_for 30 list_has_focus
 one_selected=$(status)
