@@ -308,9 +308,7 @@ uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Ch
         return bytes;
     }
     if (constant_.empty() || !constant_.front()) return 0;
-    std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
-    for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
-    std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    const std::vector<uint64_t> sizes = SoundRunSizes();
     const size_t probe = 256;
     for (uint64_t size : sizes) {
         if (size == 0 || size + probe > to - pos) continue;
@@ -327,12 +325,18 @@ uint64_t MediaWalker::SoundBeforeZeros(uint64_t pos, uint64_t to, std::vector<Ch
     return 0;
 }
 
-uint64_t MediaWalker::SoundAfterDamage(uint64_t from, uint64_t to, std::vector<Chunk>& chunks) {
-    chunks.clear();
-    if (aac_ || constant_.empty() || !constant_.front()) return 0;
+// Every size a run of sound between two pictures may have in the template, largest first.
+std::vector<uint64_t> MediaWalker::SoundRunSizes() const {
     std::vector<uint64_t> sizes(layout_.RunBytes().begin(), layout_.RunBytes().end());
     for (const SoundLayout& l : sounds_) sizes.insert(sizes.end(), l.chunkBytes.begin(), l.chunkBytes.end());
     std::sort(sizes.begin(), sizes.end(), std::greater<>());
+    return sizes;
+}
+
+uint64_t MediaWalker::SoundAfterDamage(uint64_t from, uint64_t to, std::vector<Chunk>& chunks) {
+    chunks.clear();
+    if (aac_ || constant_.empty() || !constant_.front()) return 0;
+    const std::vector<uint64_t> sizes = SoundRunSizes();
     const size_t probe = 64;
     for (uint64_t size : sizes) {
         if (size == 0 || size + probe > to - from) continue;

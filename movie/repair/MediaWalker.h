@@ -61,6 +61,7 @@ private:
     bool SoundRun(uint64_t pos, uint64_t to, std::vector<Chunk>& chunks, std::vector<uint32_t>& aacFrames,
                   bool inOrder);
     bool SplitConstant(uint64_t bytes, std::vector<Chunk>& chunks) const;
+    std::vector<uint64_t> SoundRunSizes() const;
     uint64_t MeasureAac(uint64_t pos, uint64_t end, std::vector<uint32_t>& frames);
     // The sound after the last video sample, up to the cut: whole units, trailing zeros left out.
     uint64_t SoundBeforeCut(uint64_t pos, uint64_t end, std::vector<Chunk>& chunks, std::vector<uint32_t>& aacFrames);

@@ -16,12 +16,6 @@ using namespace repairclips;
 
 namespace {
 
-const Pair& PairNamed(const std::string& name) {
-    for (const Pair& p : kPairs)
-        if (name == p.name) return p;
-    throw std::runtime_error("no pair " + name);
-}
-
 // A one-second clip of the PAL DV pair's picture with other sound or video settings.
 std::string Variant(const std::string& file, const std::string& video, const std::string& sound) {
     return MakeClip(file, "-f lavfi -i testsrc2=size=" + video +

@@ -12,12 +12,6 @@ using namespace repairclips;
 
 namespace {
 
-const Pair& PairNamed(const std::string& name) {
-    for (const Pair& p : kPairs)
-        if (name == p.name) return p;
-    throw std::runtime_error("no pair " + name);
-}
-
 // `clip` cut off inside the frame 80% of the way through, saved as `file`.
 void CutAt80(const std::string& clip, const std::string& file) {
     const Layout o = ReadLayout(clip);

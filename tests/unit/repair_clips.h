@@ -17,6 +17,7 @@
 #include <ostream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,13 @@ inline const Pair kPairs[] = {
     {"h264_slices_sowt", "320x240", "30", 3, "-c:v libx264 -preset veryfast -threads 1 -slices 4 -bf 0 -pix_fmt yuv420p",
      "-c:a pcm_s16le", 48000},
 };
+
+// The pair of the table named `name`.
+inline const Pair& PairNamed(const std::string& name) {
+    for (const Pair& p : kPairs)
+        if (name == p.name) return p;
+    throw std::runtime_error("no pair " + name);
+}
 
 inline std::string Quiet(const std::string& command) { return command + " >/dev/null 2>&1"; }
 
